@@ -1,0 +1,48 @@
+#include "parse_driver.h"
+
+#include <sys/stat.h>
+
+#include <cstdio>
+#include <memory>
+
+#include "map_reader.h"
+#include "messages.h"
+
+namespace tamrix {
+namespace {
+
+struct FileCloser {
+    void operator()(std::FILE *file) const { std::fclose(file); }
+};
+using OpenFile = std::unique_ptr<std::FILE, FileCloser>;
+
+// fopen succeeds on a directory on POSIX systems; reading it would then
+// fail half-way, so treat it as a file that cannot be opened.
+bool is_directory(std::FILE *file) {
+    struct stat info;
+    return fstat(fileno(file), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
+}  // namespace
+
+std::int32_t run_map_parse(const char *path) noexcept {
+    OpenFile file(path ? std::fopen(path, "r") : nullptr);
+    if (!file || is_directory(file.get())) {
+        set_error_message("can't open file %s\n", path ? path : "(null)");
+        return -1;
+    }
+    try {
+        yy_reset_input(file.get());
+        if (yyparse() == 0) return 0;
+        // Written before the file closes: the line and text are those at
+        // the moment the parser gave up.
+        set_error_message("%s:%d: syntax error. \"%s\" is invalid.\n", path, yylineno, yytext);
+    } catch (const ScannerFatal &fatal) {
+        set_error_message("%s:%d: %s\n", path, yylineno, fatal.message);
+    } catch (...) {
+        set_error_message("%s:%d: unexpected failure\n", path, yylineno);
+    }
+    return -1;
+}
+
+}  // namespace tamrix

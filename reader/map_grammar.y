@@ -1,0 +1,82 @@
+/* The grammar of a map file: one or more lines, of which only the record
+ * line  LINE_HEAD ADDR_KEYWORD address SYMBOL_NAME RECORD_END  builds a
+ * record. Both actions run on default reductions: the address as soon as
+ * its token is shifted, the record as soon as its line end is shifted,
+ * before the scanner reads on.
+ */
+%code requires {
+#include <cstdint>
+
+// Small on purpose: the parser copies a value on every shift and reduce.
+struct MapTokenValue {
+    std::uint32_t address;      // ADDRESS
+    std::uint32_t name_length;  // SYMBOL_NAME
+    const char *name;           // SYMBOL_NAME, valid until the next name
+};
+}
+
+%code {
+#include "heap.h"
+#include "map_reader.h"
+#include "record_list.h"
+
+// The stack never holds more than seven entries; keep it small and fixed,
+// and let any growth go through the library's allocator.
+#define YYINITDEPTH 16
+#define YYMAXDEPTH 16
+#define YYSTACK_USE_ALLOCA 0
+#define YYMALLOC tamrix::heap_alloc
+#define YYFREE tamrix::heap_free
+
+#define YYERROR_IS_DECLARED 1
+// The message that hosts see is composed by the parse driver.
+static int yyerror(const char *) { return 1; }
+
+std::uint32_t tamrix::current_address = 0;
+}
+
+%define api.value.type {struct MapTokenValue}
+%define parse.error simple
+%expect 0
+
+%token LINE_END     257
+%token RECORD_END   258
+%token SYMBOL_NAME  259
+%token ADDRESS      260
+%token ADDR_KEYWORD 261
+%token LINE_HEAD    262
+
+%start map_file
+
+%%
+
+map_file
+    : lines
+    ;
+
+lines
+    : line
+    | lines line
+    ;
+
+line
+    : other_line
+    | LINE_HEAD ADDR_KEYWORD address SYMBOL_NAME RECORD_END
+        {
+            /* a record lost for lack of memory does not stop the parse */
+            tamrix::add_record($4.name, $4.name_length, tamrix::current_address);
+        }
+    ;
+
+other_line
+    : LINE_END
+    | LINE_HEAD LINE_END
+    | LINE_HEAD ADDR_KEYWORD LINE_END
+    | LINE_HEAD ADDR_KEYWORD address LINE_END
+    ;
+
+address
+    : ADDRESS   { tamrix::current_address = $1.address; }
+    ;
+
+%%

@@ -1,0 +1,80 @@
+#include "map_input.h"
+
+#include <cerrno>
+#include <cstring>
+
+namespace tamrix {
+namespace {
+
+constexpr char ctrl_z = 0x1A;
+bool ctrl_z_seen = false;
+
+// Applies the text rules to data[0..count) in place; returns the new count.
+std::size_t filter_text(char *data, std::size_t count) {
+    if (const void *stop = std::memchr(data, ctrl_z, count)) {
+        count = static_cast<std::size_t>(static_cast<const char *>(stop) - data);
+        ctrl_z_seen = true;
+    }
+    char *out = static_cast<char *>(std::memchr(data, '\r', count));
+    if (!out) return count;
+    const char *end = data + count;
+    const char *in = out + 1;
+    while (in < end) {
+        const char *cr = static_cast<const char *>(std::memchr(in, '\r', static_cast<std::size_t>(end - in)));
+        if (!cr) cr = end;
+        std::size_t run = static_cast<std::size_t>(cr - in);
+        std::memmove(out, in, run);
+        out += run;
+        in = cr + 1;
+    }
+    return static_cast<std::size_t>(out - data);
+}
+
+long read_line(std::FILE *stream, char *buffer, std::size_t wanted) {
+    std::size_t got = 0;
+    while (got < wanted) {
+        int c = std::getc(stream);
+        if (c == EOF) {
+            if (std::ferror(stream)) return -1;
+            break;
+        }
+        if (c == ctrl_z) {
+            ctrl_z_seen = true;
+            break;
+        }
+        if (c == '\r') continue;
+        buffer[got++] = static_cast<char>(c);
+        if (c == '\n') break;
+    }
+    return static_cast<long>(got);
+}
+
+long read_block(std::FILE *stream, char *buffer, std::size_t wanted) {
+    std::size_t got = 0;
+    while (got < wanted && !ctrl_z_seen) {
+        errno = 0;
+        std::size_t asked = wanted - got;
+        std::size_t n = std::fread(buffer + got, 1, asked, stream);
+        if (n == 0 && std::ferror(stream)) {
+            if (errno == EINTR) {
+                std::clearerr(stream);
+                continue;
+            }
+            return got > 0 ? static_cast<long>(got) : -1;
+        }
+        got += filter_text(buffer + got, n);
+        if (n < asked) break;  // end of file
+    }
+    return static_cast<long>(got);
+}
+
+}  // namespace
+
+void map_input_reset() { ctrl_z_seen = false; }
+
+long map_input_read(std::FILE *stream, char *buffer, std::size_t wanted, bool interactive) {
+    if (ctrl_z_seen) return 0;
+    return interactive ? read_line(stream, buffer, wanted) : read_block(stream, buffer, wanted);
+}
+
+}  // namespace tamrix

@@ -1,0 +1,20 @@
+// The byte source under the scanner. It reads a map file as text the same
+// way on every platform: CR bytes are dropped and the first Ctrl-Z (0x1A)
+// ends the input for good. Every other byte passes unchanged.
+#pragma once
+
+#include <cstddef>
+#include <cstdio>
+
+namespace tamrix {
+
+// Forgets a Ctrl-Z met in an earlier input.
+void map_input_reset();
+
+// Fills `buffer` with up to `wanted` bytes of text. A block read delivers
+// the full count unless the input ends first; an interactive read stops
+// after a line feed. Returns the count (0 at the end), or -1 on a read
+// error.
+long map_input_read(std::FILE *stream, char *buffer, std::size_t wanted, bool interactive);
+
+}  // namespace tamrix

@@ -1,0 +1,39 @@
+// The map-file reader as the parse driver and the tests see it: the
+// flex scanner, the bison parser, and the state they share.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+
+#include "map_grammar.h"  // token codes, MapTokenValue, yylval, yyparse
+
+// Longest match the scanner takes, plus its terminating zero.
+#define YYLMAX 8192
+
+namespace tamrix {
+
+// Thrown by the scanner for its fatal errors (an over-long token, a read
+// error, no memory for its buffer); `message` is a static text.
+struct ScannerFatal {
+    const char *message;
+};
+
+[[noreturn]] void scanner_fatal(const char *message);
+
+// Address of the last ADDRESS reduced; 0 at load and never reset.
+extern std::uint32_t current_address;
+
+}  // namespace tamrix
+
+int yylex();
+// Starts the scanner afresh on `stream`: INITIAL, at the beginning of a
+// line, nothing buffered, yylineno 1. Throws ScannerFatal when the buffer
+// cannot be allocated.
+void yy_reset_input(std::FILE *stream);
+// The current start condition: 0 INITIAL, 1 S_HEAD, 2 S_VALUE, 3 S_NAME,
+// 4 S_EOL.
+int yy_start_condition();
+
+extern char yytext[];
+extern int yyleng;
+extern int yylineno;

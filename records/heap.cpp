@@ -1,0 +1,50 @@
+#include "heap.h"
+
+#include <cstdlib>
+
+namespace tamrix {
+namespace {
+
+std::uint64_t allocations_made = 0;
+std::uint64_t fail_from = 0;  // 0: never
+bool fail_persistent = false;
+std::int64_t live_blocks = 0;
+
+bool refuse_this_one() {
+    ++allocations_made;
+    if (fail_from == 0 || allocations_made < fail_from) return false;
+    return fail_persistent || allocations_made == fail_from;
+}
+
+}  // namespace
+
+void *heap_alloc(std::size_t size) {
+    if (refuse_this_one()) return nullptr;
+    void *block = std::malloc(size == 0 ? 1 : size);
+    if (block) ++live_blocks;
+    return block;
+}
+
+void *heap_realloc(void *block, std::size_t size) {
+    if (!block) return heap_alloc(size);
+    if (refuse_this_one()) return nullptr;
+    return std::realloc(block, size == 0 ? 1 : size);
+}
+
+void heap_free(void *block) {
+    if (!block) return;
+    --live_blocks;
+    std::free(block);
+}
+
+void heap_fail_at(std::uint64_t n, bool from_then_on) {
+    allocations_made = 0;
+    fail_from = n;
+    fail_persistent = from_then_on;
+}
+
+std::uint64_t heap_allocations_made() { return allocations_made; }
+
+std::int64_t heap_live_blocks() { return live_blocks; }
+
+}  // namespace tamrix

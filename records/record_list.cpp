@@ -1,0 +1,81 @@
+#include "record_list.h"
+
+#include <climits>
+#include <cstddef>
+#include <cstring>
+
+#include "record_pool.h"
+
+// Hosts read nodes directly, so the layout is part of the interface.
+static_assert(offsetof(MapRecord, name) == 0);
+static_assert(offsetof(MapRecord, value) == sizeof(void *));
+static_assert(offsetof(MapRecord, next) == 2 * sizeof(void *));
+#if UINTPTR_MAX == 0xFFFFFFFFu
+static_assert(sizeof(MapRecord) == 12 && offsetof(MapRecord, value) == 4 &&
+              offsetof(MapRecord, next) == 8);
+#endif
+
+namespace tamrix {
+namespace {
+
+RecordPool pool;
+MapRecord *head = nullptr;
+MapRecord *tail = nullptr;
+const MapRecord *cursor = nullptr;
+std::int32_t count = 0;
+
+}  // namespace
+
+int AddRecord(const char *name, std::uint32_t value) {
+    return add_record(name, std::strlen(name), value);
+}
+
+int add_record(const char *name, std::size_t length, std::uint32_t value) {
+    if (count == INT32_MAX) return -1;
+    PoolMark before = pool_mark(pool);
+    auto *node = static_cast<MapRecord *>(pool_take(pool, sizeof(MapRecord), alignof(MapRecord)));
+    if (!node) return -1;
+    auto *copy = static_cast<char *>(pool_take(pool, length + 1, 1));
+    if (!copy) {
+        pool_rewind(pool, before);
+        return -1;
+    }
+    std::memcpy(copy, name, length);
+    copy[length] = '\0';
+    node->name = copy;
+    node->value = value;
+    node->next = nullptr;
+    if (head)
+        tail->next = node;
+    else
+        head = node;
+    tail = node;
+    ++count;
+    return 0;
+}
+
+std::int32_t record_count() { return count; }
+
+const MapRecord *record_top() { return head; }
+
+std::int32_t first_record(std::uint32_t *value_out, const char **name_out) {
+    cursor = head;
+    return next_record(value_out, name_out);
+}
+
+std::int32_t next_record(std::uint32_t *value_out, const char **name_out) {
+    if (!cursor) return 1;
+    if (value_out) *value_out = cursor->value;
+    if (name_out) *name_out = cursor->name;
+    cursor = cursor->next;
+    return 0;
+}
+
+void free_all_records() {
+    pool_release(pool);
+    head = tail = nullptr;
+    cursor = nullptr;
+    count = 0;
+}
+
+}  // namespace tamrix

@@ -1,0 +1,26 @@
+#!/usr/bin/env bash
+# Installs the Debian packages the build and the tests need, if missing.
+set -euo pipefail
+
+packages=(
+  cmake g++ make flex bison libgtest-dev googletest   # library and tests
+  g++-mingw-w64-i686 g++-mingw-w64-x86-64 wine64     # Windows DLLs
+  binutils-mingw-w64-i686
+  clang libclang-rt-14-dev valgrind gcovr              # hardening
+  mawk pkg-config python3                              # tools, bench
+)
+
+missing=()
+for package in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" ||
+    missing+=("$package")
+done
+if ((${#missing[@]})); then
+  echo "installing: ${missing[*]}"
+  if [ "$(id -u)" -ne 0 ]; then
+    echo "run as root (or install these packages yourself)" >&2
+    exit 1
+  fi
+  apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+fi

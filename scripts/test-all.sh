@@ -1,0 +1,13 @@
+#!/usr/bin/env bash
+# Builds everything and runs every test. CI runs exactly this.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+cd "$root"
+
+bash scripts/install-deps.sh
+
+jobs=$(nproc)
+echo "== Linux build and tests"
+cmake -S . -B build/linux -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTAMRIX_MAP_WARNINGS_AS_ERRORS=ON >/dev/null
+cmake --build build/linux -j "$jobs"
+ctest --test-dir build/linux -j "$jobs" --output-on-failure
