@@ -1,0 +1,43 @@
+# cmake --install: the library with its SONAME links, the header, mapdump,
+# a CMake package (find_package(tamrix_map) gives tamrix_map::tamrix_map)
+# and a pkg-config file.
+include(CMakePackageConfigHelpers)
+
+set(tamrix_map_cmake_dir ${CMAKE_INSTALL_LIBDIR}/cmake/tamrix_map)
+
+install(TARGETS tamrix_map EXPORT tamrix_map-targets
+  RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR}
+  LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}
+  ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR}
+  PUBLIC_HEADER DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
+install(TARGETS mapdump RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+
+install(EXPORT tamrix_map-targets
+  NAMESPACE tamrix_map::
+  DESTINATION ${tamrix_map_cmake_dir})
+configure_package_config_file(
+  ${CMAKE_CURRENT_LIST_DIR}/tamrix_map-config.cmake.in
+  ${CMAKE_CURRENT_BINARY_DIR}/tamrix_map-config.cmake
+  INSTALL_DESTINATION ${tamrix_map_cmake_dir})
+write_basic_package_version_file(
+  ${CMAKE_CURRENT_BINARY_DIR}/tamrix_map-config-version.cmake
+  COMPATIBILITY SameMajorVersion)
+install(FILES
+  ${CMAKE_CURRENT_BINARY_DIR}/tamrix_map-config.cmake
+  ${CMAKE_CURRENT_BINARY_DIR}/tamrix_map-config-version.cmake
+  DESTINATION ${tamrix_map_cmake_dir})
+
+# The .pc file finds the prefix from its own place, so that an installed
+# tree still works after it is moved (or installed with --prefix).
+set(tamrix_map_pc_dir ${CMAKE_INSTALL_LIBDIR}/pkgconfig)
+file(RELATIVE_PATH tamrix_map_pc_prefix /prefix/${tamrix_map_pc_dir} /prefix)
+string(REGEX REPLACE "/$" "" tamrix_map_pc_prefix "${tamrix_map_pc_prefix}")
+foreach(kind LIBDIR INCLUDEDIR)
+  if(IS_ABSOLUTE "${CMAKE_INSTALL_${kind}}")
+    set(tamrix_map_pc_${kind} "${CMAKE_INSTALL_${kind}}")
+  else()
+    set(tamrix_map_pc_${kind} "\${prefix}/${CMAKE_INSTALL_${kind}}")
+  endif()
+endforeach()
+configure_file(${CMAKE_CURRENT_LIST_DIR}/tamrix_map.pc.in ${CMAKE_CURRENT_BINARY_DIR}/tamrix_map.pc @ONLY)
+install(FILES ${CMAKE_CURRENT_BINARY_DIR}/tamrix_map.pc DESTINATION ${tamrix_map_pc_dir})

@@ -1,0 +1,31 @@
+// mapdump's arguments.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "output_formats.h"
+#include "symbol_records.h"
+
+namespace mapdump {
+
+enum class Mode { dump, diff, help, version };
+
+struct Options {
+    Mode mode = Mode::dump;
+    OutputFormat format = OutputFormat::text;
+    SortKey sort = SortKey::file;
+    std::vector<std::uint32_t> lookups;
+    std::vector<std::string> finds;
+    std::vector<std::string> files;  // the maps to dump; OLD and NEW for diff
+};
+
+extern const char usage_text[];
+
+// Reads the arguments after the program name into `options`. Returns the
+// empty text when they make a valid command, else what is wrong with them.
+std::string parse_command_line(const std::vector<std::string_view> &arguments, Options &options);
+
+}  // namespace mapdump

@@ -1,0 +1,89 @@
+// mapdump: prints, searches and compares the symbol records of map files
+// through the tamrix_map library.
+#include <cstdio>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "command_line.h"
+#include "map_diff.h"
+#include "output_buffer.h"
+#include "output_formats.h"
+#include "symbol_queries.h"
+#include "symbol_records.h"
+#include "tamrix_map.h"
+
+namespace {
+
+constexpr int exit_parsed = 0;
+constexpr int exit_parse_failed = 1;
+constexpr int exit_usage = 2;
+
+int finish(mapdump::OutputBuffer &out, int status) {
+    if (!mapdump::flush(out)) {
+        std::perror("mapdump: write error");
+        return exit_parse_failed;
+    }
+    return status;
+}
+
+int run_diff(const mapdump::Options &options, mapdump::OutputBuffer &out) {
+    std::vector<mapdump::SymbolRecord> old_records, new_records;
+    bool old_parsed = mapdump::load_map_file(options.files[0].c_str(), 0, old_records);
+    bool new_parsed = mapdump::load_map_file(options.files[1].c_str(), 1, new_records);
+    if (!old_parsed || !new_parsed) return exit_parse_failed;
+    mapdump::write_diff(out, mapdump::diff_records(old_records, new_records));
+    return finish(out, exit_parsed);
+}
+
+int run_dump(const mapdump::Options &options, mapdump::OutputBuffer &out) {
+    std::vector<mapdump::SymbolRecord> records;
+    int status = exit_parsed;
+    for (std::size_t i = 0; i < options.files.size(); ++i)
+        if (!mapdump::load_map_file(options.files[i].c_str(), static_cast<std::uint32_t>(i), records))
+            status = exit_parse_failed;
+
+    if (!options.lookups.empty()) {
+        std::vector<mapdump::SymbolRecord> by_address = records;
+        mapdump::sort_records(by_address, mapdump::SortKey::address);
+        for (std::uint32_t address : options.lookups)
+            mapdump::write_lookup(out, address, mapdump::lookup_address(by_address, address), options.files);
+        if (options.finds.empty()) return finish(out, status);
+    }
+    if (!options.finds.empty()) {
+        std::vector<std::string> missing;
+        records = mapdump::find_names(records, options.finds, missing);
+        for (const std::string &name : missing) std::fprintf(stderr, "mapdump: no symbol named %s\n", name.c_str());
+    }
+    mapdump::sort_records(records, options.sort);
+    mapdump::write_records(out, options.format, options.files, records);
+    return finish(out, status);
+}
+
+}  // namespace
+
+int main(int argc, char **argv) {
+    std::vector<std::string_view> arguments(argv + 1, argv + argc);
+    mapdump::Options options;
+    std::string problem = mapdump::parse_command_line(arguments, options);
+    if (!problem.empty()) {
+        std::fprintf(stderr, "mapdump: %s\nTry 'mapdump --help'.\n", problem.c_str());
+        return exit_usage;
+    }
+
+    mapdump::OutputBuffer out{stdout, {}};
+    switch (options.mode) {
+        case mapdump::Mode::help:
+            mapdump::put(out, mapdump::usage_text);
+            return finish(out, exit_parsed);
+        case mapdump::Mode::version:
+            mapdump::put(out, GetMapDllVersion());
+            mapdump::put(out, '\n');
+            return finish(out, exit_parsed);
+        case mapdump::Mode::diff:
+            return run_diff(options, out);
+        case mapdump::Mode::dump:
+            break;
+    }
+    return run_dump(options, out);
+}
