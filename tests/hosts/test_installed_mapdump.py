@@ -61,8 +61,9 @@ class Formats(MapFiles):
         self.assertEqual(rows, [["file", "name", "address"], [os.fsdecode(path), "_start", "0x00001A2B"]])
 
     def test_json_passes_json_tool(self):
-        result = subprocess.run(f"'{MAPDUMP}' --format json '{SAMPLE}' | '{sys.executable}' -m json.tool",
-                                shell=True, capture_output=True, check=False)
+        dumped = mapdump("--format", "json", SAMPLE)
+        result = subprocess.run([sys.executable, "-m", "json.tool"], input=dumped.stdout, capture_output=True,
+                                check=False)
         self.assertEqual(result.returncode, 0, result.stderr)
         records = json.loads(result.stdout)
         self.assertEqual(len(records), 28)

@@ -13,6 +13,11 @@
 #include "symbol_records.h"
 #include "tamrix_map.h"
 
+#ifdef _WIN32
+#include <fcntl.h>
+#include <io.h>
+#endif
+
 namespace {
 
 constexpr int exit_parsed = 0;
@@ -71,6 +76,10 @@ int main(int argc, char **argv) {
         return exit_usage;
     }
 
+#ifdef _WIN32
+    // CSV brings its own CRLF; a text-mode stdout would double the CR.
+    _setmode(_fileno(stdout), _O_BINARY);
+#endif
     mapdump::OutputBuffer out{stdout, {}};
     switch (options.mode) {
         case mapdump::Mode::help:

@@ -109,6 +109,16 @@ void put_json_string(OutputBuffer &out, std::string_view text) {
     put(out, '"');
     std::size_t i = 0;
     while (i < text.size()) {
+        // Printable ASCII other than the quote and the backslash goes out in runs.
+        std::size_t plain = i;
+        while (plain < text.size() && text[plain] >= 0x20 && text[plain] < 0x7F && text[plain] != '"' &&
+               text[plain] != '\\')
+            ++plain;
+        if (plain > i) {
+            put(out, text.substr(i, plain - i));
+            i = plain;
+            continue;
+        }
         unsigned char c = static_cast<unsigned char>(text[i]);
         if (c >= 0x80) {
             std::size_t length = utf8_sequence_length(text.substr(i));
