@@ -36,7 +36,7 @@ TEST(MapdumpJsonString, EscapesControlsAndKeepsOnlyValidUtf8) {
         {"a\"b\\c/d", R"("a\"b\\c/d")"},
         {"\b\f\n\r\t", R"("\b\f\n\r\t")"},
         {"\x01\x1f\x7f", R"("\u0001\u001f\u007f")"},
-        {"caf\xc3\xa9", "\"caf\xc3\xa9\""},                     // UTF-8 kept
+        {"caf\xc3\xa9", "\"caf\xc3\xa9\""},  // UTF-8 kept
         {"\xe2\x82\xac \xf0\x9f\x98\x80", "\"\xe2\x82\xac \xf0\x9f\x98\x80\""},
         {"\xe9t\xe9", R"("\u00e9t\u00e9")"},                    // Latin-1 bytes
         {"\x80", R"("\u0080")"},                                // lone continuation
@@ -54,8 +54,12 @@ TEST(MapdumpJsonString, EscapesControlsAndKeepsOnlyValidUtf8) {
 
 TEST(MapdumpCsvField, QuotesOnlyWhatNeedsIt) {
     const Escape cases[] = {
-        {"plain.map", "plain.map"},  {"a b;c", "a b;c"},       {"a,b", "\"a,b\""},
-        {"say \"hi\"", "\"say \"\"hi\"\"\""}, {"two\nlines", "\"two\nlines\""}, {"cr\r", "\"cr\r\""},
+        {"plain.map", "plain.map"},
+        {"a b;c", "a b;c"},
+        {"a,b", "\"a,b\""},
+        {"say \"hi\"", "\"say \"\"hi\"\"\""},
+        {"two\nlines", "\"two\nlines\""},
+        {"cr\r", "\"cr\r\""},
     };
     for (const Escape &c : cases)
         EXPECT_EQ(rendered([&](auto &out) { mapdump::put_csv_field(out, c.input); }), c.json) << c.input;
@@ -71,7 +75,8 @@ TEST(MapdumpFormats, FormatsShowAddressesTheirOwnWay) {
     EXPECT_EQ(rendered([&](auto &out) { write_records(out, mapdump::OutputFormat::json, files, records); }),
               "[\n{\"file\": \"x.map\", \"name\": \"_start\", \"address\": 6699},\n"
               "{\"file\": \"x.map\", \"name\": \"top\", \"address\": 4294967295}\n]\n");
-    EXPECT_EQ(rendered([&](auto &out) { write_records(out, mapdump::OutputFormat::json, files, {}); }), "[]\n");
+    EXPECT_EQ(rendered([&](auto &out) { write_records(out, mapdump::OutputFormat::json, files, {}); }),
+              "[]\n");
 }
 
 TEST(MapdumpLookup, FindsTheFirstRecordAtTheGreatestAddressNotAbove) {
@@ -80,7 +85,7 @@ TEST(MapdumpLookup, FindsTheFirstRecordAtTheGreatestAddressNotAbove) {
         std::uint32_t address;
         const char *name;  // null: nothing at or below
     } cases[] = {
-        {0x0, nullptr},  {0xFF, nullptr},   {0x100, "low"},       {0x1FF, "low"},
+        {0x0, nullptr},     {0xFF, nullptr},    {0x100, "low"},  {0x1FF, "low"},
         {0x200, "alias_a"}, {0x2FF, "alias_a"}, {0x300, "high"}, {0xFFFFFFFF, "high"},
     };
     for (const Case &c : cases) {
@@ -111,10 +116,19 @@ TEST(MapdumpFind, KeepsMatchingRecordsInOrderAndNamesTheMissing) {
 }
 
 TEST(MapdumpDiff, RemovedThenAddedThenChangedMatchingRepeatedNamesInOrder) {
-    auto old_records = records_of({{0x10, "same"}, {0x20, "moved"}, {0x30, "gone"}, {0x40, "twice"},
-                                   {0x50, "twice"}, {0x60, "moved_too"}});
-    auto new_records = records_of({{0x10, "same"}, {0x70, "fresh"}, {0x24, "moved"}, {0x40, "twice"},
-                                   {0x66, "moved_too"}, {0x80, "twice"}, {0x90, "twice"}});
+    auto old_records = records_of({{0x10, "same"},
+                                   {0x20, "moved"},
+                                   {0x30, "gone"},
+                                   {0x40, "twice"},
+                                   {0x50, "twice"},
+                                   {0x60, "moved_too"}});
+    auto new_records = records_of({{0x10, "same"},
+                                   {0x70, "fresh"},
+                                   {0x24, "moved"},
+                                   {0x40, "twice"},
+                                   {0x66, "moved_too"},
+                                   {0x80, "twice"},
+                                   {0x90, "twice"}});
     EXPECT_EQ(rendered([&](auto &out) { write_diff(out, diff_records(old_records, new_records)); }),
               "-00000030 gone\n"
               "+00000070 fresh\n"
@@ -161,8 +175,8 @@ TEST(MapdumpCommandLine, AcceptsTheDocumentedFormsAndNamesEachMistake) {
     }
 
     mapdump::Options options;
-    ASSERT_EQ(parse_command_line({"--lookup", " 0x1a2b ", "--lookup=FFFFh", "--find", "x", "--sort", "address",
-                                  "--", "-a.map", "b.map"},
+    ASSERT_EQ(parse_command_line({"--lookup", " 0x1a2b ", "--lookup=FFFFh", "--find", "x", "--sort",
+                                  "address", "--", "-a.map", "b.map"},
                                  options),
               "");
     EXPECT_EQ(options.lookups, (std::vector<std::uint32_t>{0x1A2B, 0xFFFF}));

@@ -1,5 +1,6 @@
 #include "command_line.h"
 
+#include <cstddef>
 #include <optional>
 
 #include "address_literal.h"

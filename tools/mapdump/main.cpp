@@ -58,7 +58,8 @@ int run_dump(const mapdump::Options &options, mapdump::OutputBuffer &out) {
     if (!options.finds.empty()) {
         std::vector<std::string> missing;
         records = mapdump::find_names(records, options.finds, missing);
-        for (const std::string &name : missing) std::fprintf(stderr, "mapdump: no symbol named %s\n", name.c_str());
+        for (const std::string &name : missing)
+            std::fprintf(stderr, "mapdump: no symbol named %s\n", name.c_str());
     }
     mapdump::sort_records(records, options.sort);
     mapdump::write_records(out, options.format, options.files, records);

@@ -37,6 +37,18 @@ std::size_t utf8_sequence_length(std::string_view text) {
     return length;
 }
 
+// The characters that JSON escapes with a backslash and one more character.
+const char *short_escape(unsigned char c) {
+    static constexpr struct {
+        unsigned char c;
+        const char *escape;
+    } escapes[] = {{'"', "\\\""}, {'\\', "\\\\"}, {'\b', "\\b"}, {'\f', "\\f"},
+                   {'\n', "\\n"}, {'\r', "\\r"},  {'\t', "\\t"}};
+    for (const auto &entry : escapes)
+        if (entry.c == c) return entry.escape;
+    return nullptr;
+}
+
 void put_unicode_escape(OutputBuffer &out, unsigned char c) {
     char escape[] = {'\\', 'u', '0', '0', hex_digits[c >> 4], hex_digits[c & 0xF]};
     put(out, std::string_view(escape, sizeof escape));
@@ -131,20 +143,11 @@ void put_json_string(OutputBuffer &out, std::string_view text) {
             i += length;
             continue;
         }
-        switch (c) {
-            case '"': put(out, "\\\""); break;
-            case '\\': put(out, "\\\\"); break;
-            case '\b': put(out, "\\b"); break;
-            case '\f': put(out, "\\f"); break;
-            case '\n': put(out, "\\n"); break;
-            case '\r': put(out, "\\r"); break;
-            case '\t': put(out, "\\t"); break;
-            default:
-                if (c < 0x20 || c == 0x7F)
-                    put_unicode_escape(out, c);
-                else
-                    put(out, static_cast<char>(c));
-        }
+        // What is left here is a control character, DEL, the quote or the backslash.
+        if (const char *escape = short_escape(c))
+            put(out, escape);
+        else
+            put_unicode_escape(out, c);
         ++i;
     }
     put(out, '"');

@@ -36,7 +36,8 @@ void write_lookup(OutputBuffer &out, std::uint32_t address, const SymbolRecord *
 }
 
 std::vector<SymbolRecord> find_names(const std::vector<SymbolRecord> &records,
-                                     const std::vector<std::string> &names, std::vector<std::string> &missing) {
+                                     const std::vector<std::string> &names,
+                                     std::vector<std::string> &missing) {
     std::unordered_set<std::string> wanted(names.begin(), names.end());
     std::unordered_set<std::string> seen;
     std::vector<SymbolRecord> found;

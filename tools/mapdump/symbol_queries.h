@@ -24,6 +24,7 @@ void write_lookup(OutputBuffer &out, std::uint32_t address, const SymbolRecord *
 // Keeps the records whose name is one of `names`, in their order. Appends
 // to `missing` every name that no record carries.
 std::vector<SymbolRecord> find_names(const std::vector<SymbolRecord> &records,
-                                     const std::vector<std::string> &names, std::vector<std::string> &missing);
+                                     const std::vector<std::string> &names,
+                                     std::vector<std::string> &missing);
 
 }  // namespace mapdump

@@ -33,8 +33,9 @@ void sort_records(std::vector<SymbolRecord> &records, SortKey key) {
         case SortKey::file:
             break;  // records are loaded in file order
         case SortKey::address:
-            std::stable_sort(records.begin(), records.end(),
-                             [](const SymbolRecord &a, const SymbolRecord &b) { return a.address < b.address; });
+            std::stable_sort(
+                records.begin(), records.end(),
+                [](const SymbolRecord &a, const SymbolRecord &b) { return a.address < b.address; });
             break;
         case SortKey::name:
             // Byte order, no locale: names are 8-bit text.

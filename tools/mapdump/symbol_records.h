@@ -9,7 +9,7 @@
 namespace mapdump {
 
 struct SymbolRecord {
-    std::uint32_t file;     // index into the list of files given
+    std::uint32_t file;  // index into the list of files given
     std::uint32_t address;
     std::string name;
 };
