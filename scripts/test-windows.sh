@@ -39,6 +39,8 @@ export WINEPREFIX=$root/$x86_64_build/wineprefix
 export WINEARCH=win64 WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
 unset DISPLAY WAYLAND_DISPLAY
+# A server left by an interrupted run would outlive its deleted prefix.
+if [ -d "$WINEPREFIX" ]; then "$wineserver" -k 2>/dev/null || true; fi
 rm -rf "$WINEPREFIX"
 wine_log=$root/$x86_64_build/wineboot.log
 if ! { "$wine" wineboot -i && "$wineserver" -w; } >"$wine_log" 2>&1 </dev/null; then
@@ -51,6 +53,7 @@ fi
 # outlive it; started here, they hold no pipe of ctest's open.
 "$wineserver" -p
 trap '"$wineserver" -k 2>/dev/null || true' EXIT
+trap 'exit 130' INT TERM
 "$wine" cmd /c exit >>"$wine_log" 2>&1 </dev/null
 
 # Timed here so that ctest's summary closes the output; its tests take
