@@ -1,3 +1,36 @@
-# tamrix_map.dll: no lib prefix, exports named and numbered by the .def file.
+# tamrix_map.dll: no lib prefix, exports named and numbered by a .def file,
+# nothing needed at run time but system DLLs.
 set_target_properties(tamrix_map PROPERTIES PREFIX "" OUTPUT_NAME tamrix_map)
-target_sources(tamrix_map PRIVATE ${CMAKE_CURRENT_SOURCE_DIR}/api/tamrix_map.def)
+
+if(CMAKE_SIZEOF_VOID_P EQUAL 4)
+  # The stdcall exports carry their argument sizes inside the objects
+  # (_MapParse@4); --kill-at exports them under the bare names. Without
+  # the fixup, an export that lost __stdcall fails the link instead of
+  # being matched silently to a caller-cleans function.
+  set(tamrix_map_def ${CMAKE_CURRENT_SOURCE_DIR}/api/tamrix_map_stdcall.def)
+  target_link_options(tamrix_map PRIVATE "LINKER:--kill-at" "LINKER:--disable-stdcall-fixup")
+  # ld's import library drops the sizes from the symbols as well, so a
+  # host compiled with tamrix_map.h (which asks for _MapParse@4) could not
+  # link to it. dlltool keeps them in the symbols and imports by bare name.
+  if(NOT CMAKE_DLLTOOL)
+    message(FATAL_ERROR "dlltool is needed for the import library of the 32-bit DLL")
+  endif()
+  add_custom_command(TARGET tamrix_map POST_BUILD
+    COMMAND ${CMAKE_DLLTOOL} --input-def ${tamrix_map_def} --kill-at
+            --dllname tamrix_map.dll --output-lib $<TARGET_LINKER_FILE:tamrix_map>
+    VERBATIM)
+else()
+  set(tamrix_map_def ${CMAKE_CURRENT_SOURCE_DIR}/api/tamrix_map.def)
+endif()
+target_sources(tamrix_map PRIVATE ${tamrix_map_def})
+
+if(CMAKE_CXX_COMPILER_ID STREQUAL "GNU")
+  # libgcc, libstdc++ and winpthread linked in: the DLL depends on KERNEL32
+  # and the C runtime only.
+  target_link_options(tamrix_map PRIVATE -static)
+endif()
+target_link_options(tamrix_map PRIVATE "LINKER:--no-undefined")
+
+# Programs and the DLL in one folder, where the Windows loader looks first.
+set(CMAKE_RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bin)
+set_target_properties(tamrix_map PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bin)

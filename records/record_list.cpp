@@ -10,10 +10,9 @@
 static_assert(offsetof(MapRecord, name) == 0);
 static_assert(offsetof(MapRecord, value) == sizeof(void *));
 static_assert(offsetof(MapRecord, next) == 2 * sizeof(void *));
-#if UINTPTR_MAX == 0xFFFFFFFFu
-static_assert(sizeof(MapRecord) == 12 && offsetof(MapRecord, value) == 4 &&
-              offsetof(MapRecord, next) == 8);
-#endif
+// The 32-bit Windows DLL's hosts read 12-byte nodes: name, value, next.
+static_assert(sizeof(void *) != 4 || (sizeof(MapRecord) == 12 && offsetof(MapRecord, value) == 4 &&
+                                      offsetof(MapRecord, next) == 8));
 
 namespace tamrix {
 namespace {

@@ -5,7 +5,7 @@ set -euo pipefail
 packages=(
   cmake g++ make flex bison libgtest-dev googletest   # library and tests
   g++-mingw-w64-i686 g++-mingw-w64-x86-64 wine64     # Windows DLLs
-  binutils-mingw-w64-i686
+  binutils-mingw-w64-i686 binutils-mingw-w64-x86-64   # objdump, dlltool
   clang libclang-rt-14-dev valgrind gcovr              # hardening
   mawk pkg-config python3                              # tools, bench
 )

@@ -1,0 +1,8 @@
+# Cross build for 32-bit Windows with Debian's MinGW-w64 compilers (the
+# posix thread model, which GoogleTest needs). flex and bison run on the
+# build machine.
+set(CMAKE_SYSTEM_NAME Windows)
+set(CMAKE_SYSTEM_PROCESSOR i686)
+
+set(tamrix_map_mingw_prefix i686-w64-mingw32)
+include(${CMAKE_CURRENT_LIST_DIR}/mingw-common.cmake)
