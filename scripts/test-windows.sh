@@ -14,9 +14,9 @@ x86_64_build=build/mingw-x86_64
 echo "== Windows i686: tamrix_map.dll, static checks"
 cmake -S . -B "$i686_build" -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake \
     -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTAMRIX_MAP_WARNINGS_AS_ERRORS=ON >/dev/null
-# The DLL and the two C hosts, compiled against the header's __stdcall
+# The DLL, the two C hosts and mapdump, compiled against the header's __stdcall
 # prototypes (one links through the import library); nothing here runs.
-cmake --build "$i686_build" -j "$jobs" --target tamrix_map c_host_test win_host_test
+cmake --build "$i686_build" -j "$jobs" --target tamrix_map c_host_test win_host_test mapdump
 bash scripts/check-win32-dll.sh "$i686_build/bin/tamrix_map.dll"
 
 echo "== Windows x86_64: tamrix_map.dll, tests under wine64"
