@@ -20,7 +20,9 @@
 #include <fcntl.h>
 #include <pthread.h>
 #include <signal.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -385,20 +387,43 @@ TEST_F(HostileFile, FifoWithAWriterBehindIt) { expect_fifo_read_whole(false); }
 // An interrupted open or read is no failure: it is made again.
 TEST_F(HostileFile, FifoReadWhileSignalsInterruptTheReader) { expect_fifo_read_whole(true); }
 
+#ifdef __linux__
+// True while `thread` of this process waits in a read from `device`.
+bool waits_reading(pid_t thread, const std::string &device) {
+    std::ifstream in("/proc/self/task/" + std::to_string(thread) + "/syscall");
+    long number = -1;
+    std::string first_argument;
+    if (!(in >> number >> first_argument) || number != SYS_read) return false;
+    std::string descriptor = "/proc/self/fd/" + std::to_string(std::stol(first_argument, nullptr, 16));
+    char target[256];
+    ssize_t length = readlink(descriptor.c_str(), target, sizeof target);
+    return length > 0 && std::string(target, static_cast<std::size_t>(length)) == device;
+}
+
+template <typename Condition>
+void wait_until(Condition condition) {
+    for (int tries = 0; tries < 20000 && !condition(); ++tries)
+        std::this_thread::sleep_for(std::chrono::microseconds(500));
+}
+
+std::atomic<bool> signal_handled{false};
+
 // The signal comes while the reader waits for the rest of a block whose
 // first bytes it already has: the read ends short with the stream's error
-// indicator set, and the next read still finds the end of the data.
+// indicator set, and the read that meets the end of the data must still
+// see an end and not an error.
 TEST_F(HostileFile, FifoReadInterruptedInsideABlock) {
     ScratchDirectory scratch;
     ASSERT_TRUE(scratch.ok());
     std::string fifo = scratch / "map.fifo";
     ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
     struct sigaction action {};
-    action.sa_handler = [](int) {};
+    action.sa_handler = [](int) { signal_handled = true; };
     sigemptyset(&action.sa_mask);
     sigaction(SIGUSR1, &action, nullptr);
+    signal_handled = false;
     pthread_t reader = pthread_self();
-    std::atomic<bool> first_written{false};
+    pid_t reader_id = static_cast<pid_t>(syscall(SYS_gettid));
     std::thread writer([&] {
         int fd = -1;
         for (int tries = 0; fd < 0 && tries < 10000; ++tries) {
@@ -407,23 +432,23 @@ TEST_F(HostileFile, FifoReadInterruptedInsideABlock) {
         }
         if (fd < 0 || fcntl(fd, F_SETFL, 0) != 0) return;
         write_all(fd, "a ADDR 1H x\n");
-        first_written = true;
-        std::this_thread::sleep_for(std::chrono::milliseconds(60));
+        wait_until([&] {
+            int unread = -1;
+            return ioctl(fd, FIONREAD, &unread) == 0 && unread == 0 && waits_reading(reader_id, fifo);
+        });
+        pthread_kill(reader, SIGUSR1);
+        wait_until([] { return signal_handled.load(); });  // the read was cut short, with no data
         write_all(fd, "b ADDR 2H y\n");
         close(fd);
     });
-    std::thread interrupter([&] {
-        while (!first_written) std::this_thread::yield();
-        std::this_thread::sleep_for(std::chrono::milliseconds(30));
-        pthread_kill(reader, SIGUSR1);
-    });
     int result = MapParse(fifo.c_str());
-    interrupter.join();
     writer.join();
     signal(SIGUSR1, SIG_IGN);
+    EXPECT_TRUE(signal_handled);
     EXPECT_EQ(result, 0) << GetErrorMessage();
     EXPECT_EQ(checked_records(), (Records{{"x", 1}, {"y", 2}}));
 }
+#endif
 
 // Records read from a file that changed while it was read: the first ones
 // in file order, as many as the reader saw whole lines of.
@@ -566,13 +591,17 @@ TEST_F(TerminalFile, LineLongerThanARead) {
     EXPECT_EQ(checked_records(), (Records{{"x", 1}}));
 }
 
-// With the other side of the terminal gone, a read fails: a read error.
-TEST_F(TerminalFile, WhoseOtherSideHangsUp) {
+#ifdef __linux__
+// The other side of the terminal goes while the reader waits for the next
+// line: that read fails, a read error. (A read begun after the hang-up
+// would see the end of the file instead, so the hang-up waits for it.)
+TEST_F(TerminalFile, WhoseOtherSideHangsUpDuringARead) {
     Terminal terminal;
     ASSERT_TRUE(terminal.ok());
     ASSERT_TRUE(terminal.type("a ADDR 1H x\n"));
+    pid_t reader = static_cast<pid_t>(syscall(SYS_gettid));
     std::thread hang_up([&] {
-        std::this_thread::sleep_for(std::chrono::milliseconds(30));
+        wait_until([&] { return waits_reading(reader, terminal.name()); });
         terminal.hang_up();
     });
     int result = MapParse(terminal.name());
@@ -581,6 +610,7 @@ TEST_F(TerminalFile, WhoseOtherSideHangsUp) {
     EXPECT_EQ(GetErrorMessage(), std::string(terminal.name()) + ":2: input in flex scanner failed\n");
     EXPECT_EQ(checked_records(), (Records{{"x", 1}}));
 }
+#endif
 
 TEST_F(TerminalFile, ReadWhileSignalsInterruptTheReader) {
     Terminal terminal;
