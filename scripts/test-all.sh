@@ -11,3 +11,4 @@ echo "== Linux build and tests"
 cmake -S . -B build/linux -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTAMRIX_MAP_WARNINGS_AS_ERRORS=ON >/dev/null
 cmake --build build/linux -j "$jobs"
 ctest --test-dir build/linux -j "$jobs" --output-on-failure
+bash scripts/test-hardening.sh
