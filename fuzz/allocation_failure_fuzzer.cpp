@@ -12,7 +12,6 @@
 // list stays consistent, every block comes back, and a parse without
 // refusals works again.
 #include <cstdint>
-#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -26,8 +25,6 @@ namespace {
 
 constexpr std::uint64_t scanner_allocations = 3;  // buffer stack, buffer, its array
 constexpr std::size_t chunk_sizes[] = {1, 24, 256, 64 * 1024};
-
-void remove_map_file() { std::remove(fuzz::map_path()); }
 
 // Starts like the first parse of a process: no records, no scanner.
 void start_afresh() {
@@ -82,11 +79,6 @@ bool lacks_some(const std::vector<fuzz::Record> &records, const std::vector<fuzz
 }
 
 }  // namespace
-
-extern "C" int LLVMFuzzerInitialize(int *, char ***) {
-    std::atexit(remove_map_file);
-    return 0;
-}
 
 bool is_out_of_memory(const std::string &message) {
     return fuzz::is_located_message(message, "out of dynamic memory in yyensure_buffer_stack()\n") ||

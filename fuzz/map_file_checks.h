@@ -2,6 +2,7 @@
 // aborts, so that libFuzzer keeps the input that broke it.
 #pragma once
 
+#include <sys/mman.h>
 #include <unistd.h>
 
 #include <cstddef>
@@ -30,17 +31,26 @@ struct Record {
     bool operator==(const Record &) const = default;
 };
 
-// MapParse takes a path, so every input goes through this one file.
+// MapParse takes a path: every input goes into one file in memory, named
+// through /proc, so that nothing is left behind on disk.
+inline int map_descriptor() {
+    static const int descriptor = memfd_create("map", 0);
+    FUZZ_CHECK(descriptor >= 0);
+    return descriptor;
+}
+
 inline const char *map_path() {
-    static const std::string path = "/tmp/tamrix_fuzz_" + std::to_string(getpid()) + ".map";
+    static const std::string path = "/proc/self/fd/" + std::to_string(map_descriptor());
     return path.c_str();
 }
 
 inline void write_map_file(const std::uint8_t *data, std::size_t size) {
-    std::FILE *file = std::fopen(map_path(), "wb");
-    FUZZ_CHECK(file != nullptr);
-    FUZZ_CHECK(size == 0 || std::fwrite(data, 1, size, file) == size);
-    FUZZ_CHECK(std::fclose(file) == 0);
+    FUZZ_CHECK(ftruncate(map_descriptor(), 0) == 0);
+    for (std::size_t done = 0; done < size;) {
+        ssize_t n = pwrite(map_descriptor(), data + done, size - done, static_cast<off_t>(done));
+        FUZZ_CHECK(n > 0);
+        done += static_cast<std::size_t>(n);
+    }
 }
 
 inline bool is_letter(unsigned char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }

@@ -3,7 +3,6 @@
 // fits its buffer, count, walk and chain agree, and FreeAllRecords gives
 // back every block the parse took.
 #include <cstdint>
-#include <cstdio>
 
 #include "heap.h"
 #include "map_file_checks.h"
@@ -11,18 +10,11 @@
 
 namespace {
 
-void remove_map_file() { std::remove(fuzz::map_path()); }
-
 // The scanner's buffer is allocated by the first parse and kept for every
 // later one; everything else must be gone after FreeAllRecords.
 std::int64_t blocks_kept_by_scanner = -1;
 
 }  // namespace
-
-extern "C" int LLVMFuzzerInitialize(int *, char ***) {
-    std::atexit(remove_map_file);
-    return 0;
-}
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size) {
     fuzz::write_map_file(data, size);
