@@ -2,6 +2,7 @@
 
 #include <sys/stat.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <memory>
 
@@ -23,10 +24,21 @@ bool is_directory(std::FILE *file) {
     return fstat(fileno(file), &info) == 0 && S_ISDIR(info.st_mode);
 }
 
+// A signal that interrupts the open, of a FIFO waiting for its writer say,
+// is no reason to give up on the file.
+std::FILE *open_as_text(const char *path) {
+    std::FILE *file;
+    do {
+        errno = 0;
+        file = std::fopen(path, "r");
+    } while (!file && errno == EINTR);
+    return file;
+}
+
 }  // namespace
 
 std::int32_t run_map_parse(const char *path) noexcept {
-    OpenFile file(path ? std::fopen(path, "r") : nullptr);
+    OpenFile file(path ? open_as_text(path) : nullptr);
     if (!file || is_directory(file.get())) {
         set_error_message("can't open file %s\n", path ? path : "(null)");
         return -1;

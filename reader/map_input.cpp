@@ -33,10 +33,13 @@ std::size_t filter_text(char *data, std::size_t count) {
 long read_line(std::FILE *stream, char *buffer, std::size_t wanted) {
     std::size_t got = 0;
     while (got < wanted) {
+        errno = 0;
         int c = std::getc(stream);
         if (c == EOF) {
-            if (std::ferror(stream)) return -1;
-            break;
+            if (!std::ferror(stream)) break;
+            if (errno != EINTR) return -1;
+            std::clearerr(stream);  // a signal is no read error
+            continue;
         }
         if (c == ctrl_z) {
             ctrl_z_seen = true;
@@ -55,15 +58,13 @@ long read_block(std::FILE *stream, char *buffer, std::size_t wanted) {
         errno = 0;
         std::size_t asked = wanted - got;
         std::size_t n = std::fread(buffer + got, 1, asked, stream);
-        if (n == 0 && std::ferror(stream)) {
-            if (errno == EINTR) {
-                std::clearerr(stream);
-                continue;
-            }
-            return got > 0 ? static_cast<long>(got) : -1;
-        }
         got += filter_text(buffer + got, n);
-        if (n < asked) break;  // end of file
+        if (n == asked) continue;
+        if (!std::ferror(stream)) break;  // end of file
+        // A signal may cut a read short after some bytes; an error
+        // indicator left standing would fail the read that meets the end.
+        if (errno != EINTR) return got > 0 ? static_cast<long>(got) : -1;
+        std::clearerr(stream);
     }
     return static_cast<long>(got);
 }

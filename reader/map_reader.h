@@ -33,6 +33,9 @@ void yy_reset_input(std::FILE *stream);
 // The current start condition: 0 INITIAL, 1 S_HEAD, 2 S_VALUE, 3 S_NAME,
 // 4 S_EOL.
 int yy_start_condition();
+// Frees the scanner's buffer, so that the next yy_reset_input allocates it
+// as the first parse of a process does. For tests and fuzzers.
+int yylex_destroy();
 
 extern char yytext[];
 extern int yyleng;

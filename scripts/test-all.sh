@@ -12,3 +12,4 @@ cmake -S . -B build/linux -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTAMRIX_MAP_WARNING
 cmake --build build/linux -j "$jobs"
 ctest --test-dir build/linux -j "$jobs" --output-on-failure
 bash scripts/test-windows.sh
+bash scripts/test-hardening.sh

@@ -15,6 +15,9 @@ struct LiteralCase {
     std::uint32_t value;  // meaningful when result == CONV_OK
 };
 
+// GoogleTest would print the raw bytes, unset ones of the strings included.
+void PrintTo(const LiteralCase &c, std::ostream *out) { *out << ::testing::PrintToString(c.text); }
+
 constexpr std::uint32_t untouched = 0xDEADBEEF;
 
 class ConvertHexAddressTable : public ::testing::TestWithParam<LiteralCase> {};

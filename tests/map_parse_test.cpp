@@ -58,6 +58,9 @@ struct FileCase {
     int error_line;  // for result -1: the line named by the syntax error
 };
 
+// GoogleTest would print the raw bytes, unset ones of the strings included.
+void PrintTo(const FileCase &c, std::ostream *out) { *out << c.what; }
+
 class WholeFiles : public MapParseTest, public ::testing::WithParamInterface<FileCase> {};
 
 TEST_P(WholeFiles, GiveResultRecordsAndMessage) {

@@ -70,6 +70,9 @@ struct ScanCase {
     std::string tokens;
 };
 
+// GoogleTest would print the raw bytes, unset ones of the strings included.
+void PrintTo(const ScanCase &c, std::ostream *out) { *out << c.what; }
+
 class ScannerTable : public ::testing::TestWithParam<ScanCase> {};
 
 TEST_P(ScannerTable, GivesTokenStream) { EXPECT_EQ(scan_bytes(GetParam().input), GetParam().tokens); }

@@ -1,0 +1,143 @@
+// MapParse with heap allocations refused, chosen by the input:
+//   bytes 0-1  N, little-endian: allocation N of the parse is refused
+//              (counted from 1; the scanner's three come first); 0 none
+//   byte 2     bit 0: every allocation from N on is refused as well;
+//              bits 1-2: the record storage's chunk size (1, 24, 256 or
+//              64 KiB bytes; 1 gives every node and name a chunk of its own)
+//   byte 3     M: allocation M of the next parse, on the scanner as the
+//              first left it, is refused; 0 none
+//   the rest   the map file
+// A refused record costs that record and nothing else; a refused scanner
+// buffer fails the parse with the out-of-memory message; in every case the
+// list stays consistent, every block comes back, and a parse without
+// refusals works again.
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "heap.h"
+#include "map_file_checks.h"
+#include "map_reader.h"
+#include "record_pool.h"
+#include "tamrix_map.h"
+
+namespace {
+
+constexpr std::uint64_t scanner_allocations = 3;  // buffer stack, buffer, its array
+constexpr std::size_t chunk_sizes[] = {1, 24, 256, 64 * 1024};
+
+// Starts like the first parse of a process: no records, no scanner.
+void start_afresh() {
+    FreeAllRecords();
+    yylex_destroy();
+    FUZZ_CHECK(tamrix::heap_live_blocks() == 0);
+}
+
+struct Outcome {
+    int result;
+    std::string message;
+    std::vector<fuzz::Record> records;
+    std::uint64_t allocations;
+};
+
+Outcome parse(std::uint64_t refuse, bool from_then_on) {
+    tamrix::heap_fail_at(refuse, from_then_on);
+    Outcome outcome;
+    outcome.result = MapParse(fuzz::map_path());
+    outcome.allocations = tamrix::heap_allocations_made();
+    tamrix::heap_fail_at(0, false);
+    FUZZ_CHECK(outcome.result == 0 || outcome.result == -1);
+    outcome.message = fuzz::checked_message();
+    outcome.records = fuzz::checked_records();
+    return outcome;
+}
+
+// `records` is `all` with exactly one record left out.
+bool lacks_one(const std::vector<fuzz::Record> &records, const std::vector<fuzz::Record> &all) {
+    if (records.size() + 1 != all.size()) return false;
+    std::size_t same = 0;
+    while (same < records.size() && records[same] == all[same]) ++same;
+    for (std::size_t i = same; i < records.size(); ++i)
+        if (!(records[i] == all[i + 1])) return false;
+    return true;
+}
+
+// `records` is `all` with at least one record left out, and with none
+// left out after the first one kept that followed a gap when every record
+// needs chunks of its own (`prefix_only`).
+bool lacks_some(const std::vector<fuzz::Record> &records, const std::vector<fuzz::Record> &all,
+                bool prefix_only) {
+    if (records.size() >= all.size()) return false;
+    std::size_t next = 0;
+    for (std::size_t i = 0; i < all.size() && next < records.size(); ++i) {
+        if (records[next] == all[i])
+            ++next;
+        else if (prefix_only)
+            return false;
+    }
+    return next == records.size();
+}
+
+}  // namespace
+
+bool is_out_of_memory(const std::string &message) {
+    return fuzz::is_located_message(message, "out of dynamic memory in yyensure_buffer_stack()\n") ||
+           fuzz::is_located_message(message, "out of dynamic memory in yy_create_buffer()\n");
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size) {
+    if (size < 4) return 0;
+    std::uint64_t refuse = data[0] | static_cast<std::uint64_t>(data[1]) << 8;
+    bool from_then_on = data[2] & 1;
+    tamrix::pool_chunk_bytes = chunk_sizes[(data[2] >> 1) & 3];
+    std::uint64_t refuse_next = data[3];
+    const std::uint8_t *file = data + 4;
+    std::size_t file_size = size - 4;
+    fuzz::write_map_file(file, file_size);
+
+    start_afresh();
+    std::string message_before = fuzz::checked_message();
+    Outcome clean = parse(0, false);
+    fuzz::check_outcome(file, file_size, clean.result, message_before);
+    FUZZ_CHECK(clean.allocations >= scanner_allocations);
+
+    start_afresh();
+    message_before = fuzz::checked_message();
+    Outcome failed = parse(refuse, from_then_on);
+    if (refuse == 0 || refuse > clean.allocations) {
+        FUZZ_CHECK(failed.allocations == clean.allocations);
+        FUZZ_CHECK(failed.result == clean.result && failed.records == clean.records);
+        FUZZ_CHECK(failed.message == (clean.result == 0 ? message_before : clean.message));
+    } else if (refuse <= scanner_allocations) {
+        const char *where = refuse == 1 ? "yyensure_buffer_stack()" : "yy_create_buffer()";
+        FUZZ_CHECK(failed.result == -1);
+        FUZZ_CHECK(failed.message ==
+                   std::string(fuzz::map_path()) + ":1: out of dynamic memory in " + where + "\n");
+        FUZZ_CHECK(failed.records.empty());
+    } else {
+        // Record storage: the grammar still holds, records go missing.
+        FUZZ_CHECK(failed.result == clean.result);
+        FUZZ_CHECK(failed.message == (clean.result == 0 ? message_before : clean.message));
+        if (from_then_on)
+            FUZZ_CHECK(lacks_some(failed.records, clean.records, tamrix::pool_chunk_bytes == 1));
+        else
+            FUZZ_CHECK(lacks_one(failed.records, clean.records));
+    }
+
+    // The scanner as the failure left it serves the next parse, which may
+    // meet a refusal of its own.
+    FreeAllRecords();
+    Outcome next = parse(refuse_next, false);
+    if (next.result == -1 && is_out_of_memory(next.message)) {
+        FUZZ_CHECK(next.records.empty());
+    } else {
+        FUZZ_CHECK(next.result == clean.result);
+        FUZZ_CHECK(next.records == clean.records || lacks_one(next.records, clean.records));
+    }
+    FreeAllRecords();
+    Outcome again = parse(0, false);
+    FUZZ_CHECK(again.result == clean.result && again.records == clean.records);
+
+    start_afresh();
+    return 0;
+}

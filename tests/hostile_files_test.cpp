@@ -1,0 +1,638 @@
+// Files that are no map files, and files that change under the reader. The
+// process survives each one, MapParse gives the documented result and
+// message, the list stays consistent, and the next parse works.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <memory>
+#include <ostream>
+#include <random>
+#include <string>
+#include <utility>
+#include <vector>
+
+#ifndef _WIN32
+#include <fcntl.h>
+#include <pthread.h>
+#include <signal.h>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <sys/syscall.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstdlib>
+#include <thread>
+#endif
+
+#include "tamrix_map.h"
+#include "temp_file.h"
+
+namespace {
+
+using Record = std::pair<std::string, std::uint32_t>;
+using Records = std::vector<Record>;
+using namespace std::string_literals;
+
+// Count, walk and chain agree; returns the records.
+Records checked_records() {
+    Records walked;
+    std::uint32_t value;
+    const char *name;
+    for (int more = GetFirstRecord(&value, &name); more == 0; more = GetNextRecord(&value, &name))
+        walked.emplace_back(name, value);
+    Records chained;
+    for (const MapRecord *node = GetRecordTop(); node; node = node->next)
+        chained.emplace_back(node->name, node->value);
+    EXPECT_EQ(chained, walked);
+    EXPECT_EQ(GetRecordCount(), static_cast<std::int32_t>(walked.size()));
+    return walked;
+}
+
+std::string syntax_error(const std::string &path, int line) {
+    return path + ":" + std::to_string(line) + ": syntax error. \"\" is invalid.\n";
+}
+
+// Lines "L<i> ADDR <i & 0xFFFF>H sym_<i>" from `first` on, and their records.
+std::string record_lines(std::uint32_t first, std::uint32_t count, Records *records = nullptr) {
+    std::string text;
+    char line[64];
+    for (std::uint32_t i = first; i < first + count; ++i) {
+        std::snprintf(line, sizeof line, "L%u ADDR %04XH sym_%u\n", i, i & 0xFFFF, i);
+        text += line;
+        if (records) records->emplace_back("sym_" + std::to_string(i), i & 0xFFFF);
+    }
+    return text;
+}
+
+bool is_prefix(const Records &part, const Records &whole) {
+    return part.size() <= whole.size() && std::equal(part.begin(), part.end(), whole.begin());
+}
+
+class HostileFile : public ::testing::Test {
+protected:
+    void SetUp() override { FreeAllRecords(); }
+
+    // Whatever came before, the next parse starts from a clean scanner:
+    // lines count from 1 and the records are its own.
+    void TearDown() override {
+        FreeAllRecords();
+        TempFile next("\nnext ADDR 10H after\nX");
+        EXPECT_EQ(MapParse(next.c_path()), -1);
+        EXPECT_EQ(GetErrorMessage(), syntax_error(next.path(), 3));
+        EXPECT_EQ(checked_records(), (Records{{"after", 0x10}}));
+        FreeAllRecords();
+    }
+
+    int parse(const std::string &bytes) {
+        file_ = std::make_unique<TempFile>(bytes);
+        return MapParse(file_->c_path());
+    }
+    const std::string &path() const { return file_->path(); }
+
+    std::unique_ptr<TempFile> file_;
+};
+
+struct HostileContent {
+    const char *what;
+    std::string (*make)();
+    int result;
+    const char *message;  // after "PATH:"
+    Records records;
+};
+
+// The bytes can be large; show the name only.
+void PrintTo(const HostileContent &c, std::ostream *out) { *out << c.what; }
+
+class HostileContents : public HostileFile, public ::testing::WithParamInterface<HostileContent> {};
+
+TEST_P(HostileContents, GiveTheDocumentedResult) {
+    const HostileContent &c = GetParam();
+    EXPECT_EQ(parse(c.make()), c.result);
+    EXPECT_EQ(checked_records(), c.records);
+    if (c.result == -1) {
+        EXPECT_EQ(GetErrorMessage(), path() + ":" + c.message);
+    }
+}
+
+constexpr std::size_t mebibyte = 1 << 20;
+
+std::string only_nul_bytes() { return std::string(mebibyte, '\0'); }
+std::string nul_bytes_and_line_ends() {
+    std::string text;
+    for (int i = 0; i < 4096; ++i) text += std::string(255, '\0') + "\n";
+    return text + "a ADDR 1H x\n";
+}
+std::string ctrl_z_first() { return "\x1A" "a ADDR 1H x\n"; }
+std::string cr_only() { return std::string(mebibyte, '\r'); }
+std::string punctuation_line() {
+    static const char punctuation[] = "!\"#$%&'()*+,./:;<=>?@[\\]^`{|}~";
+    std::string text;
+    while (text.size() < mebibyte) text += punctuation;
+    return text + "\na ADDR 1H x\n";
+}
+std::string megabyte_word() { return "a ADDR 1H x\n" + std::string(mebibyte, 'w') + "\nb ADDR 2H y\n"; }
+std::string megabyte_name() { return "\n\na ADDR 1H " + std::string(mebibyte, 'n') + "\n"; }
+std::string megabyte_of_hyphens() { return "a-" + std::string(mebibyte, '-') + "\n"; }
+std::string high_bytes_everywhere() {
+    std::string high;
+    for (int byte = 0x80; byte <= 0xFF; ++byte) high += static_cast<char>(byte);
+    std::string text;
+    for (int i = 0; i < 4096; ++i) text += high;
+    text += "\n"
+            "\x80" "a ADDR 1H x\n"             // no line head in column 1
+            "b\xA0 ADDR 2H y\xFF\xFE\n"        // skipped before the keyword and after the name
+            "c ADDR 3H \xE9z\n"                // skipped before the name
+            "d ADDR\xA0" "4H w\n"              // not the keyword's blank
+            "e ADDR 5\xB5H v\n"                // splits the address
+            + high + high + "\n";
+    return text;
+}
+std::string empty() { return ""; }
+
+INSTANTIATE_TEST_SUITE_P(
+    Contents, HostileContents,
+    ::testing::Values(
+        HostileContent{"only NUL bytes", only_nul_bytes, -1, "1: syntax error. \"\" is invalid.\n", {}},
+        HostileContent{"NUL lines", nul_bytes_and_line_ends, 0, nullptr, {{"x", 1}}},
+        HostileContent{"Ctrl-Z first", ctrl_z_first, -1, "1: syntax error. \"\" is invalid.\n", {}},
+        HostileContent{"CR only", cr_only, -1, "1: syntax error. \"\" is invalid.\n", {}},
+        HostileContent{"1 MiB line of punctuation", punctuation_line, 0, nullptr, {{"x", 1}}},
+        HostileContent{"1 MiB word", megabyte_word, -1, "2: token too large, exceeds YYLMAX\n", {{"x", 1}}},
+        HostileContent{"1 MiB name", megabyte_name, -1, "3: token too large, exceeds YYLMAX\n", {}},
+        HostileContent{"1 MiB of hyphens", megabyte_of_hyphens, -1, "1: token too large, exceeds YYLMAX\n", {}},
+        HostileContent{"bytes 0x80-0xFF everywhere", high_bytes_everywhere, 0, nullptr, {{"y", 2}, {"z", 3}}},
+        HostileContent{"empty file", empty, -1, "1: syntax error. \"\" is invalid.\n", {}}));
+
+TEST_F(HostileFile, TwoHundredThousandRecordLines) {
+    Records expected;
+    ASSERT_EQ(parse(record_lines(0, 200000, &expected)), 0);
+    EXPECT_EQ(checked_records(), expected);
+}
+
+// What a file must give by the documented rules: after the text rules, it
+// fails when it has no line feed at all or its last line begins with a
+// line head (a name in column 1 that does not run on into a hyphen).
+struct RuleOutcome {
+    int result;
+    int error_line;
+};
+
+RuleOutcome outcome_by_the_rules(const std::string &bytes) {
+    std::string text;
+    for (char c : bytes) {
+        if (c == '\x1A') break;
+        if (c != '\r') text += c;
+    }
+    auto name_start = [](char c) { return c == '_' || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); };
+    auto name_char = [&](char c) { return name_start(c) || (c >= '0' && c <= '9'); };
+    int line_feeds = static_cast<int>(std::count(text.begin(), text.end(), '\n'));
+    std::size_t at = text.rfind('\n') == std::string::npos ? 0 : text.rfind('\n') + 1;
+    bool line_head = false;
+    if (at < text.size() && name_start(text[at])) {
+        while (at < text.size() && name_char(text[at])) ++at;
+        line_head = at == text.size() || text[at] != '-';
+    }
+    return {line_feeds == 0 || line_head ? -1 : 0, line_feeds + 1};
+}
+
+void expect_outcome_by_the_rules(const std::string &path, const std::string &bytes, int result) {
+    RuleOutcome expected = outcome_by_the_rules(bytes);
+    EXPECT_EQ(result, expected.result);
+    if (result == -1) {
+        EXPECT_EQ(GetErrorMessage(), syntax_error(path, expected.error_line));
+    }
+    for (const Record &record : checked_records()) {
+        EXPECT_LE(record.second, 0xFFFFu);
+        EXPECT_FALSE(record.first.empty());
+    }
+}
+
+TEST_F(HostileFile, RandomBinaryFollowsTheDocumentedRule) {
+    std::mt19937 random(20240601);
+    for (int round = 0; round < 8; ++round) {
+        std::string bytes(256 * 1024, '\0');
+        for (char &byte : bytes) byte = static_cast<char>(random());
+        // Half of them without Ctrl-Z, so that they are read to the end.
+        if (round % 2) std::replace(bytes.begin(), bytes.end(), '\x1A', '\0');
+        int result = parse(bytes);
+        expect_outcome_by_the_rules(path(), bytes, result);
+        FreeAllRecords();
+    }
+}
+
+#ifdef __linux__
+TEST_F(HostileFile, AnExecutableFollowsTheDocumentedRule) {
+    std::ifstream in("/proc/self/exe", std::ios::binary);
+    std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    ASSERT_GT(bytes.size(), 1000u);
+    expect_outcome_by_the_rules("/proc/self/exe", bytes, MapParse("/proc/self/exe"));
+}
+#endif
+
+TEST_F(HostileFile, DirectoryCannotBeOpened) {
+    std::string directory = std::filesystem::temp_directory_path().string();
+    EXPECT_EQ(MapParse(directory.c_str()), -1);
+    EXPECT_EQ(GetErrorMessage(), "can't open file " + directory + "\n");
+    EXPECT_EQ(GetRecordCount(), 0);
+}
+
+TEST_F(HostileFile, MissingFileCannotBeOpened) {
+    std::string missing = (std::filesystem::temp_directory_path() / "tamrix_map_missing" / "x.map").string();
+    EXPECT_EQ(MapParse(missing.c_str()), -1);
+    EXPECT_EQ(GetErrorMessage(), "can't open file " + missing + "\n");
+}
+
+TEST_F(HostileFile, PathOf4096CharactersIsCutInTheMessage) {
+    std::string directory = std::filesystem::temp_directory_path().string();
+    std::string path = directory + "/" + std::string(4096 - directory.size() - 1, 'p');
+    ASSERT_EQ(path.size(), 4096u);
+    EXPECT_EQ(MapParse(path.c_str()), -1);
+    EXPECT_EQ(GetErrorMessage(), ("can't open file " + path).substr(0, 255));
+}
+
+#ifndef _WIN32
+TEST_F(HostileFile, DevNullIsAnEmptyFile) {
+    EXPECT_EQ(MapParse("/dev/null"), -1);
+    EXPECT_EQ(GetErrorMessage(), syntax_error("/dev/null", 1));
+}
+
+// 4095 characters: the longest path the system opens.
+TEST_F(HostileFile, LongestPathThatOpensWorksAndIsCutInTheMessage) {
+    TempFile file("a ADDR 1H x\nB");
+    std::filesystem::path full(file.path());
+    std::string head = full.parent_path().string();
+    std::string tail = "/" + full.filename().string();
+    std::string path = head;
+    while (path.size() + tail.size() + 2 <= 4095) path += "/.";
+    path.append(4095 - path.size() - tail.size(), '/');
+    path += tail;
+    ASSERT_EQ(path.size(), 4095u);
+    EXPECT_EQ(MapParse(path.c_str()), -1);
+    EXPECT_EQ(GetErrorMessage(), syntax_error(path, 2).substr(0, 255));
+    EXPECT_EQ(checked_records(), (Records{{"x", 1}}));
+}
+
+#ifdef __linux__
+// Offset 0 of a process's memory is never mapped: the first read fails.
+TEST_F(HostileFile, ReadErrorIsAnErrorNotAnExit) {
+    EXPECT_EQ(MapParse("/proc/self/mem"), -1);
+    EXPECT_EQ(GetErrorMessage(), "/proc/self/mem:1: input in flex scanner failed\n"s);
+    EXPECT_EQ(GetRecordCount(), 0);
+}
+#endif
+
+// A scratch directory for special files, removed with what it holds.
+class ScratchDirectory {
+public:
+    ScratchDirectory() {
+        std::string pattern = (std::filesystem::temp_directory_path() / "tamrix_map_XXXXXX").string();
+        path_ = mkdtemp(pattern.data()) ? pattern : "";
+    }
+    ~ScratchDirectory() {
+        std::error_code ignored;
+        if (!path_.empty()) std::filesystem::remove_all(path_, ignored);
+    }
+    std::string operator/(const std::string &name) const { return path_ + "/" + name; }
+    bool ok() const { return !path_.empty(); }
+
+private:
+    std::string path_;
+};
+
+bool write_all(int fd, const std::string &bytes) {
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+        ssize_t n = write(fd, bytes.data() + done, bytes.size() - done);
+        if (n <= 0) return false;
+        done += static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+// A host whose signal handler was installed without SA_RESTART: every
+// signal interrupts whatever call the parsing thread is blocked in.
+class InterruptingSignals {
+public:
+    InterruptingSignals() : target_(pthread_self()) {
+        struct sigaction action {};
+        action.sa_handler = [](int) {};
+        sigemptyset(&action.sa_mask);
+        sigaction(SIGUSR1, &action, nullptr);
+        sender_ = std::thread([this] {
+            while (!stop_) {
+                pthread_kill(target_, SIGUSR1);
+                std::this_thread::sleep_for(std::chrono::microseconds(300));
+            }
+        });
+    }
+    ~InterruptingSignals() {
+        stop_ = true;
+        sender_.join();
+        signal(SIGUSR1, SIG_IGN);  // drops one still pending
+    }
+
+private:
+    pthread_t target_;
+    std::atomic<bool> stop_{false};
+    std::thread sender_;
+};
+
+// 3000 record lines and an unfinished one through a FIFO, written in
+// pieces that end anywhere, also inside a line, with pauses between.
+void expect_fifo_read_whole(bool with_signals) {
+    ScratchDirectory scratch;
+    ASSERT_TRUE(scratch.ok());
+    std::string fifo = scratch / "map.fifo";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    Records expected;
+    std::string lines = record_lines(0, 3000, &expected);
+    std::thread writer([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));  // the reader waits in open
+        // Waits for the reader without blocking for good if none comes.
+        int fd = -1;
+        for (int tries = 0; fd < 0 && tries < 10000; ++tries) {
+            fd = open(fifo.c_str(), O_WRONLY | O_NONBLOCK);
+            if (fd < 0) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+        if (fd < 0 || fcntl(fd, F_SETFL, 0) != 0) return;
+        for (std::size_t at = 0; at < lines.size(); at += 7777) {
+            if (!write_all(fd, lines.substr(at, 7777))) break;
+            std::this_thread::sleep_for(std::chrono::microseconds(700));
+        }
+        write_all(fd, "tail ADDR 1H unfinished");
+        close(fd);
+    });
+    int result;
+    {
+        std::unique_ptr<InterruptingSignals> signals;
+        if (with_signals) signals = std::make_unique<InterruptingSignals>();
+        result = MapParse(fifo.c_str());
+    }
+    writer.join();
+    EXPECT_EQ(result, -1);
+    EXPECT_EQ(GetErrorMessage(), syntax_error(fifo, 3001));
+    EXPECT_EQ(checked_records(), expected);
+}
+
+TEST_F(HostileFile, FifoWithAWriterBehindIt) { expect_fifo_read_whole(false); }
+
+// An interrupted open or read is no failure: it is made again.
+TEST_F(HostileFile, FifoReadWhileSignalsInterruptTheReader) { expect_fifo_read_whole(true); }
+
+#ifdef __linux__
+// True while `thread` of this process waits in a read from `device`.
+bool waits_reading(pid_t thread, const std::string &device) {
+    std::ifstream in("/proc/self/task/" + std::to_string(thread) + "/syscall");
+    long number = -1;
+    std::string first_argument;
+    if (!(in >> number >> first_argument) || number != SYS_read) return false;
+    std::string descriptor = "/proc/self/fd/" + std::to_string(std::stol(first_argument, nullptr, 16));
+    char target[256];
+    ssize_t length = readlink(descriptor.c_str(), target, sizeof target);
+    return length > 0 && std::string(target, static_cast<std::size_t>(length)) == device;
+}
+
+template <typename Condition>
+void wait_until(Condition condition) {
+    for (int tries = 0; tries < 20000 && !condition(); ++tries)
+        std::this_thread::sleep_for(std::chrono::microseconds(500));
+}
+
+std::atomic<bool> signal_handled{false};
+
+// The signal comes while the reader waits for the rest of a block whose
+// first bytes it already has: the read ends short with the stream's error
+// indicator set, and the read that meets the end of the data must still
+// see an end and not an error.
+TEST_F(HostileFile, FifoReadInterruptedInsideABlock) {
+    ScratchDirectory scratch;
+    ASSERT_TRUE(scratch.ok());
+    std::string fifo = scratch / "map.fifo";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    struct sigaction action {};
+    action.sa_handler = [](int) { signal_handled = true; };
+    sigemptyset(&action.sa_mask);
+    sigaction(SIGUSR1, &action, nullptr);
+    signal_handled = false;
+    pthread_t reader = pthread_self();
+    pid_t reader_id = static_cast<pid_t>(syscall(SYS_gettid));
+    std::thread writer([&] {
+        int fd = -1;
+        for (int tries = 0; fd < 0 && tries < 10000; ++tries) {
+            fd = open(fifo.c_str(), O_WRONLY | O_NONBLOCK);
+            if (fd < 0) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+        if (fd < 0 || fcntl(fd, F_SETFL, 0) != 0) return;
+        write_all(fd, "a ADDR 1H x\n");
+        wait_until([&] {
+            int unread = -1;
+            return ioctl(fd, FIONREAD, &unread) == 0 && unread == 0 && waits_reading(reader_id, fifo);
+        });
+        pthread_kill(reader, SIGUSR1);
+        wait_until([] { return signal_handled.load(); });  // the read was cut short, with no data
+        write_all(fd, "b ADDR 2H y\n");
+        close(fd);
+    });
+    int result = MapParse(fifo.c_str());
+    writer.join();
+    signal(SIGUSR1, SIG_IGN);
+    EXPECT_TRUE(signal_handled);
+    EXPECT_EQ(result, 0) << GetErrorMessage();
+    EXPECT_EQ(checked_records(), (Records{{"x", 1}, {"y", 2}}));
+}
+#endif
+
+// Records read from a file that changed while it was read: the first ones
+// in file order, as many as the reader saw whole lines of.
+void expect_consistent_prefix(const std::string &path, int result, const Records &all, std::size_t at_least) {
+    Records records = checked_records();
+    EXPECT_TRUE(is_prefix(records, all));
+    EXPECT_GE(records.size(), at_least);
+    if (result == -1) {  // the reader met the end inside a record line
+        EXPECT_EQ(GetErrorMessage(), syntax_error(path, static_cast<int>(records.size()) + 1));
+    } else {
+        EXPECT_EQ(result, 0);
+    }
+}
+
+TEST_F(HostileFile, FileThatGrowsWhileItIsRead) {
+    Records all;
+    std::string initial = record_lines(0, 20000, &all);
+    std::string more = record_lines(20000, 20000, &all);
+    ASSERT_EQ(parse(initial), 0);  // creates the file
+    FreeAllRecords();
+    std::atomic<bool> started{false};
+    std::thread appender([&] {
+        int fd = open(path().c_str(), O_WRONLY | O_APPEND);
+        if (fd < 0) return;
+        started = true;
+        for (std::size_t at = 0; at < more.size(); at += 4000) write_all(fd, more.substr(at, 4000));
+        close(fd);
+    });
+    while (!started) std::this_thread::yield();
+    int result = MapParse(path().c_str());
+    appender.join();
+    expect_consistent_prefix(path(), result, all, 20000);
+}
+
+TEST_F(HostileFile, FileThatIsTruncatedWhileItIsRead) {
+    Records all;
+    std::string kept = record_lines(0, 10000, &all);
+    std::string cut = record_lines(10000, 60000, &all);
+    ASSERT_EQ(parse(kept + cut), 0);
+    FreeAllRecords();
+    std::thread truncater([&] {
+        std::this_thread::sleep_for(std::chrono::microseconds(500));
+        EXPECT_EQ(truncate(path().c_str(), static_cast<off_t>(kept.size())), 0);
+    });
+    int result = MapParse(path().c_str());
+    truncater.join();
+    expect_consistent_prefix(path(), result, all, 10000);
+}
+
+// A terminal is read one line at a time; VEOF at the start of a line is its
+// end of file.
+class Terminal {
+public:
+    Terminal() {
+        master_ = posix_openpt(O_RDWR | O_NOCTTY);
+        if (master_ < 0 || grantpt(master_) != 0 || unlockpt(master_) != 0) return;
+        name_ = ptsname(master_);
+        // Kept open so that input waits in the terminal until it is read.
+        slave_ = open(name_.c_str(), O_RDWR | O_NOCTTY);
+        termios settings;
+        if (slave_ < 0 || tcgetattr(slave_, &settings) != 0) return;
+        // Lines as typed: no echo, no signal characters, CR kept as CR.
+        settings.c_lflag &= ~static_cast<tcflag_t>(ECHO | ISIG);
+        settings.c_lflag |= ICANON;
+        settings.c_iflag &= ~static_cast<tcflag_t>(ICRNL);
+        tcsetattr(slave_, TCSANOW, &settings);
+        end_of_file_ = static_cast<char>(settings.c_cc[VEOF]);
+    }
+    ~Terminal() {
+        if (slave_ >= 0) close(slave_);
+        if (master_ >= 0) close(master_);
+    }
+    bool ok() const { return slave_ >= 0 && end_of_file_ != 0; }
+    bool type(const std::string &text) { return write_all(master_, text); }
+    void hang_up() {
+        close(master_);
+        master_ = -1;
+    }
+    char end_of_file() const { return end_of_file_; }
+    const char *name() const { return name_.c_str(); }
+
+private:
+    int master_ = -1;
+    int slave_ = -1;
+    std::string name_;
+    char end_of_file_ = 0;
+};
+
+class TerminalFile : public HostileFile {
+protected:
+    void SetUp() override {
+        HostileFile::SetUp();
+        // MapParse opens the terminal as any file; a session leader would
+        // take it as its controlling terminal, and get SIGHUP at the end.
+        if (getsid(0) == getpid()) GTEST_SKIP() << "the test process leads its session";
+    }
+};
+
+TEST_F(TerminalFile, LinesUpToEndOfFile) {
+    Terminal terminal;
+    ASSERT_TRUE(terminal.ok());
+    ASSERT_TRUE(terminal.type("a ADDR 1H x\n\n  skipped ADDR 5H no\nb ADDR 2H y\n"s + terminal.end_of_file()));
+    EXPECT_EQ(MapParse(terminal.name()), 0);
+    EXPECT_EQ(checked_records(), (Records{{"x", 1}, {"y", 2}}));
+}
+
+TEST_F(TerminalFile, EndOfFileInsideALine) {
+    Terminal terminal;
+    ASSERT_TRUE(terminal.ok());
+    // The first VEOF hands over the unfinished line, the second is the end.
+    char eof = terminal.end_of_file();
+    ASSERT_TRUE(terminal.type("a ADDR 1H x\nc ADDR 3H z"s + eof + eof));
+    EXPECT_EQ(MapParse(terminal.name()), -1);
+    EXPECT_EQ(GetErrorMessage(), syntax_error(terminal.name(), 2));
+    EXPECT_EQ(checked_records(), (Records{{"x", 1}}));
+}
+// The text rules hold on a terminal too.
+TEST_F(TerminalFile, CarriageReturnsDropAndCtrlZEndsTheInput) {
+    Terminal terminal;
+    ASSERT_TRUE(terminal.ok());
+    ASSERT_TRUE(terminal.type("a ADDR 1H A\rB\r\nb ADDR 2H y\x1A" "c ADDR 3H z\n"s + terminal.end_of_file()));
+    EXPECT_EQ(MapParse(terminal.name()), -1);
+    EXPECT_EQ(GetErrorMessage(), syntax_error(terminal.name(), 2));
+    EXPECT_EQ(checked_records(), (Records{{"AB", 1}}));
+}
+
+// Three pieces without a line feed, each handed over by VEOF, make one
+// line longer than a read of 8192 characters.
+TEST_F(TerminalFile, LineLongerThanARead) {
+    Terminal terminal;
+    ASSERT_TRUE(terminal.ok());
+    char eof = terminal.end_of_file();
+    std::thread typist([&] {
+        for (int piece = 0; piece < 3; ++piece) terminal.type(std::string(3000, '.') + eof);
+        terminal.type("\na ADDR 1H x\n"s + eof);
+    });
+    int result = MapParse(terminal.name());
+    typist.join();
+    EXPECT_EQ(result, 0) << GetErrorMessage();
+    EXPECT_EQ(checked_records(), (Records{{"x", 1}}));
+}
+
+#ifdef __linux__
+// The other side of the terminal goes while the reader waits for the next
+// line: that read fails, a read error. (A read begun after the hang-up
+// would see the end of the file instead, so the hang-up waits for it.)
+TEST_F(TerminalFile, WhoseOtherSideHangsUpDuringARead) {
+    Terminal terminal;
+    ASSERT_TRUE(terminal.ok());
+    ASSERT_TRUE(terminal.type("a ADDR 1H x\n"));
+    pid_t reader = static_cast<pid_t>(syscall(SYS_gettid));
+    std::thread hang_up([&] {
+        wait_until([&] { return waits_reading(reader, terminal.name()); });
+        terminal.hang_up();
+    });
+    int result = MapParse(terminal.name());
+    hang_up.join();
+    EXPECT_EQ(result, -1);
+    EXPECT_EQ(GetErrorMessage(), std::string(terminal.name()) + ":2: input in flex scanner failed\n");
+    EXPECT_EQ(checked_records(), (Records{{"x", 1}}));
+}
+#endif
+
+TEST_F(TerminalFile, ReadWhileSignalsInterruptTheReader) {
+    Terminal terminal;
+    ASSERT_TRUE(terminal.ok());
+    Records expected;
+    std::string lines = record_lines(0, 200, &expected);
+    std::thread typist([&] {
+        for (std::size_t at = 0; at < lines.size(); at += 100) {
+            terminal.type(lines.substr(at, 100));
+            std::this_thread::sleep_for(std::chrono::microseconds(700));
+        }
+        terminal.type(std::string(1, terminal.end_of_file()));
+    });
+    int result;
+    {
+        InterruptingSignals signals;
+        result = MapParse(terminal.name());
+    }
+    typist.join();
+    EXPECT_EQ(result, 0) << GetErrorMessage();
+    EXPECT_EQ(checked_records(), expected);
+}
+#endif  // _WIN32
+
+}  // namespace
