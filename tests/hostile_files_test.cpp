@@ -72,9 +72,11 @@ std::string record_lines(std::uint32_t first, std::uint32_t count, Records *reco
     return text;
 }
 
+#ifndef _WIN32
 bool is_prefix(const Records &part, const Records &whole) {
     return part.size() <= whole.size() && std::equal(part.begin(), part.end(), whole.begin());
 }
+#endif
 
 class HostileFile : public ::testing::Test {
 protected:
