@@ -1,5 +1,5 @@
 // The map-file reader as the parse driver and the tests see it: the
-// flex scanner, the bison parser, and the state they share.
+// scanner (map_scanner.cpp), the bison parser, and the state they share.
 #pragma once
 
 #include <cstdint>

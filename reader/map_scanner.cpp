@@ -1,0 +1,316 @@
+// Cuts a map file into the tokens of map_grammar.y.
+//
+// Only one shape of line matters: a word in column 1, "ADDR" with a blank
+// or tab, one to four hex digits with an H suffix, a symbol name, the line
+// end. The start conditions follow the position within such a line; every
+// other byte is skipped. tests/oracle/map_scanner_oracle.l states the same
+// rules for flex; the differential tests and fuzzer hold the two together.
+//
+// Written by hand for speed. Two facts make that simple: every match that
+// is longer than one byte is either a line end, the keyword with its blank,
+// or one whole run of word characters [-0-9A-Za-z_]; and a run is matched
+// as one piece in every start condition, whichever rule takes it. So the
+// scanner steps from run to run, decides what a finished run is, and skips
+// to the next line feed with memchr wherever only a line end can follow.
+//
+// The buffering is flex's, because it is visible through the token limit:
+// a 16384-character buffer, refills of 8192 characters, an unfinished match
+// moved to the front before a refill, and a match that is still unfinished
+// where the buffered data ends (or at a NUL byte) counted one longer.
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+
+#ifdef _WIN32
+#include <io.h>
+#else
+#include <unistd.h>
+#endif
+
+#include "heap.h"
+#include "map_input.h"
+#include "map_reader.h"
+
+char yytext[YYLMAX];
+int yyleng = 0;
+int yylineno = 1;
+
+namespace {
+
+enum StartCondition : int { INITIAL = 0, S_HEAD = 1, S_VALUE = 2, S_NAME = 3, S_EOL = 4 };
+
+constexpr std::size_t buffer_size = 16384;  // characters the buffer holds
+constexpr std::size_t read_size = 8192;     // characters one refill asks for
+constexpr std::size_t longest_match = YYLMAX - 1;
+
+enum : std::uint8_t { WORD = 1, NAME = 2, NAME_START = 4, HEX = 8 };
+
+constexpr std::array<std::uint8_t, 256> make_char_classes() {
+    std::array<std::uint8_t, 256> classes{};
+    for (int c = 0; c < 256; ++c) {
+        bool digit = c >= '0' && c <= '9';
+        bool letter = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
+        bool hex = digit || (c >= 'A' && c <= 'F') || (c >= 'a' && c <= 'f');
+        std::uint8_t bits = 0;
+        if (digit || letter || c == '_') bits |= WORD | NAME;
+        if (c == '-') bits |= WORD;
+        if (letter || c == '_') bits |= NAME_START;
+        if (hex) bits |= HEX;
+        classes[static_cast<std::size_t>(c)] = bits;
+    }
+    return classes;
+}
+
+constexpr std::array<std::uint8_t, 256> char_class = make_char_classes();
+
+inline std::uint8_t class_of(char c) { return char_class[static_cast<unsigned char>(c)]; }
+
+struct ScanBuffer {
+    std::FILE *stream;
+    char *chars;       // buffer_size characters, then two zero bytes behind the held ones
+    std::size_t held;  // characters in chars
+    bool interactive;
+    bool at_line_start;
+    bool end_of_file_pending;  // the stream ended while a match was unfinished
+};
+
+ScanBuffer *buffer = nullptr;
+const char *scan_position = nullptr;  // where the next match begins
+int start_condition = INITIAL;
+// SYMBOL_NAME's text, kept apart from yytext because the record is only
+// built once the line end has been matched.
+char symbol_name[YYLMAX];
+
+[[noreturn]] void token_too_large() { tamrix::scanner_fatal("token too large, exceeds YYLMAX"); }
+
+bool is_terminal(std::FILE *stream) {
+#ifdef _WIN32
+    return _isatty(_fileno(stream)) != 0;
+#else
+    return isatty(fileno(stream)) > 0;
+#endif
+}
+
+ScanBuffer *yy_create_buffer(std::size_t size) {
+    auto *created = static_cast<ScanBuffer *>(tamrix::heap_alloc(sizeof(ScanBuffer)));
+    if (!created) tamrix::scanner_fatal("out of dynamic memory in yy_create_buffer()");
+    created->chars = static_cast<char *>(tamrix::heap_alloc(size + 2));
+    if (!created->chars) {
+        tamrix::heap_free(created);
+        tamrix::scanner_fatal("out of dynamic memory in yy_create_buffer()");
+    }
+    return created;
+}
+
+// Empty, at the beginning of a line, reading, terminal tested: the state of
+// a fresh input and of an input that has just ended.
+void set_up_buffer(std::FILE *stream) {
+    buffer->stream = stream;
+    buffer->held = 0;
+    buffer->chars[0] = buffer->chars[1] = '\0';
+    buffer->interactive = is_terminal(stream);
+    buffer->at_line_start = true;
+    buffer->end_of_file_pending = false;
+    scan_position = buffer->chars;
+}
+
+// Moves the unfinished match [keep, end of data) to the front and reads
+// behind it. Returns the count read: 0 at the end of the input.
+std::size_t refill(const char *keep) {
+    char *chars = buffer->chars;
+    std::size_t moved = static_cast<std::size_t>(chars + buffer->held - keep);
+    std::memmove(chars, keep, moved);
+    std::size_t got = 0;
+    if (!buffer->end_of_file_pending) {
+        std::size_t room = buffer_size - moved - 1;
+        long n = tamrix::map_input_read(buffer->stream, chars + moved, room < read_size ? room : read_size,
+                                        buffer->interactive);
+        if (n < 0) tamrix::scanner_fatal("input in flex scanner failed");
+        got = static_cast<std::size_t>(n);
+        if (got == 0 && moved > 0) buffer->end_of_file_pending = true;
+    }
+    buffer->held = moved + got;
+    chars[buffer->held] = chars[buffer->held + 1] = '\0';
+    return got;
+}
+
+bool is_name(const char *start, std::size_t length) {
+    return (class_of(*start) & NAME_START) && !std::memchr(start, '-', length);
+}
+
+// 1 to 4 hex digits and an H, either case.
+bool is_address(const char *start, std::size_t length) {
+    if (length < 2 || length > 5 || (start[length - 1] | 0x20) != 'h') return false;
+    for (std::size_t i = 0; i + 1 < length; ++i)
+        if (!(class_of(start[i]) & HEX)) return false;
+    return true;
+}
+
+std::uint32_t address_value(const char *start, std::size_t length) {
+    std::uint32_t value = 0;
+    for (std::size_t i = 0; i + 1 < length; ++i) {
+        unsigned c = static_cast<unsigned char>(start[i]);
+        value = value << 4 | ((c & 0xF) + (c >> 6) * 9);  // '0'-'9', 'A'-'F', 'a'-'f'
+    }
+    return value;
+}
+
+void set_text(const char *start, std::size_t length) {
+    std::memcpy(yytext, start, length);
+    yytext[length] = '\0';
+    yyleng = static_cast<int>(length);
+}
+
+}  // namespace
+
+[[noreturn]] void tamrix::scanner_fatal(const char *message) { throw ScannerFatal{message}; }
+
+int yylex() {
+    const char *p = scan_position;
+    const char *end = buffer->chars + buffer->held;
+    // Where the last memchr stopped short: no line feed before this.
+    const char *no_line_feed_before = p;
+    int condition = start_condition;
+    bool at_line_start = buffer->at_line_start;
+
+    for (;;) {
+        if (condition == S_EOL || (condition == INITIAL && !at_line_start)) {
+            // Nothing but a line end can be a token here. A stretch of at
+            // most longest_match - 1 bytes holds no word run that could hit
+            // the token limit, so it can be passed over unseen.
+            if (p >= no_line_feed_before) {
+                const char *lf = static_cast<const char *>(std::memchr(p, '\n', static_cast<std::size_t>(end - p)));
+                if (lf && static_cast<std::size_t>(lf - p) < longest_match) {
+                    p = lf > p && lf[-1] == '\r' ? lf - 1 : lf;
+                    goto line_end;
+                }
+                no_line_feed_before = lf ? lf : end;
+            }
+        }
+
+        if (class_of(*p) & WORD) {
+            const char *start = p;
+            for (;;) {
+                while (class_of(*p) & WORD) ++p;
+                if (p != end) break;
+                // Unfinished where the buffered data ends.
+                std::size_t length = static_cast<std::size_t>(p - start);
+                if (length >= longest_match) token_too_large();
+                std::size_t got = refill(start);
+                start = buffer->chars;
+                p = start + length;
+                end = start + buffer->held;
+                no_line_feed_before = start;
+                if (got == 0) break;
+            }
+            std::size_t length = static_cast<std::size_t>(p - start);
+            if (length > longest_match || (length == longest_match && *p == '\0' && p != end)) token_too_large();
+
+            int token = 0;
+            const char *match_end = p;
+            switch (condition) {
+            case INITIAL:
+                if (at_line_start && is_name(start, length)) {
+                    token = LINE_HEAD;
+                    condition = S_HEAD;
+                }
+                break;
+            case S_HEAD:
+                if (length == 4 && std::memcmp(start, "ADDR", 4) == 0 && (*p == ' ' || *p == '\t')) {
+                    token = ADDR_KEYWORD;
+                    condition = S_VALUE;
+                    ++match_end;
+                }
+                break;
+            case S_VALUE:
+                if (is_address(start, length)) {
+                    yylval.address = address_value(start, length);
+                    token = ADDRESS;
+                    condition = S_NAME;
+                }
+                break;
+            case S_NAME:
+                if (is_name(start, length)) {
+                    std::memcpy(symbol_name, start, length);
+                    symbol_name[length] = '\0';
+                    yylval.name = symbol_name;
+                    yylval.name_length = static_cast<std::uint32_t>(length);
+                    token = SYMBOL_NAME;
+                    condition = S_EOL;
+                }
+                break;
+            default:
+                break;
+            }
+            at_line_start = false;
+            p = match_end;
+            if (token) {
+                set_text(start, static_cast<std::size_t>(match_end - start));
+                start_condition = condition;
+                buffer->at_line_start = false;
+                scan_position = p;
+                return token;
+            }
+            continue;
+        }
+
+        switch (*p) {
+        case '\n':
+            goto line_end;
+        case '\r':
+            if (p + 1 == end) {  // \r?\n: the byte after it decides
+                refill(p);
+                p = buffer->chars;
+                end = p + buffer->held;
+                no_line_feed_before = p;
+            }
+            if (p[1] == '\n') goto line_end;
+            break;
+        case '\0':
+            if (p == end) {
+                if (refill(p) == 0) {
+                    // The input has ended. Ready to read the stream again;
+                    // the start condition and the line count stay.
+                    set_up_buffer(buffer->stream);
+                    start_condition = condition;
+                    yytext[0] = '\0';
+                    yyleng = 0;
+                    return 0;
+                }
+                p = buffer->chars;
+                end = p + buffer->held;
+                no_line_feed_before = p;
+                continue;
+            }
+            break;
+        default:
+            break;
+        }
+        ++p;  // one blank, punctuation or other byte, skipped
+        at_line_start = false;
+    }
+
+line_end: {
+    // p is at the LF, or at the CR before it.
+    const char *lf = *p == '\r' ? p + 1 : p;
+    set_text(p, static_cast<std::size_t>(lf + 1 - p));
+    ++yylineno;
+    int token = condition == S_EOL ? RECORD_END : LINE_END;
+    start_condition = INITIAL;
+    buffer->at_line_start = true;
+    scan_position = lf + 1;
+    return token;
+}
+}
+
+void yy_reset_input(std::FILE *stream) {
+    if (!buffer) buffer = yy_create_buffer(buffer_size);
+    tamrix::map_input_reset();
+    set_up_buffer(stream);
+    start_condition = INITIAL;
+    yylineno = 1;
+}
+
+int yy_start_condition() { return start_condition; }
