@@ -1,11 +1,12 @@
 // The map-file reader as the parse driver and the tests see it: the
-// scanner (map_scanner.cpp), the bison parser, and the state they share.
+// scanner (map_scanner.cpp), the parser (map_parser.h) and the state they
+// share.
 #pragma once
 
 #include <cstdint>
 #include <cstdio>
 
-#include "map_grammar.h"  // token codes, MapTokenValue, yylval, yyparse
+#include "map_tokens.h"
 
 // Longest match the scanner takes, plus its terminating zero.
 #define YYLMAX 8192
@@ -23,8 +24,18 @@ struct ScannerFatal {
 // Address of the last ADDRESS reduced; 0 at load and never reset.
 extern std::uint32_t current_address;
 
+// yylex without the copy into yytext: the parser's way to the tokens.
+int next_token();
+// Copies the text of the token next_token() returned last into yytext.
+void keep_token_text();
+
 }  // namespace tamrix
 
+// Parses the current input: 0 when it is a map file, 1 at a syntax error.
+// yytext and yylineno then describe the token it stopped at.
+int yyparse();
+
+// Returns the next token and leaves its text in yytext.
 int yylex();
 // Starts the scanner afresh on `stream`: INITIAL, at the beginning of a
 // line, nothing buffered, yylineno 1. Throws ScannerFatal when the buffer

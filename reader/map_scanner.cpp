@@ -1,4 +1,4 @@
-// Cuts a map file into the tokens of map_grammar.y.
+// Cuts a map file into the tokens of map_parser.h.
 //
 // Only one shape of line matters: a word in column 1, "ADDR" with a blank
 // or tab, one to four hex digits with an H suffix, a symbol name, the line
@@ -32,6 +32,7 @@
 #include "heap.h"
 #include "map_input.h"
 #include "map_reader.h"
+#include "map_tokens.h"
 
 char yytext[YYLMAX];
 int yyleng = 0;
@@ -45,7 +46,10 @@ constexpr std::size_t buffer_size = 16384;  // characters the buffer holds
 constexpr std::size_t read_size = 8192;     // characters one refill asks for
 constexpr std::size_t longest_match = YYLMAX - 1;
 
-enum : std::uint8_t { WORD = 1, NAME = 2, NAME_START = 4, HEX = 8 };
+// SKIP: a byte that is always a one-byte match of its own and never part
+// of a token: anything but a word character, LF, CR and NUL (which may
+// also be the end of the buffered data).
+enum : std::uint8_t { WORD = 1, NAME = 2, NAME_START = 4, HEX = 8, SKIP = 16 };
 
 constexpr std::array<std::uint8_t, 256> make_char_classes() {
     std::array<std::uint8_t, 256> classes{};
@@ -58,6 +62,7 @@ constexpr std::array<std::uint8_t, 256> make_char_classes() {
         if (c == '-') bits |= WORD;
         if (letter || c == '_') bits |= NAME_START;
         if (hex) bits |= HEX;
+        if (!(bits & WORD) && c != '\n' && c != '\r' && c != '\0') bits |= SKIP;
         classes[static_cast<std::size_t>(c)] = bits;
     }
     return classes;
@@ -79,8 +84,12 @@ struct ScanBuffer {
 ScanBuffer *buffer = nullptr;
 const char *scan_position = nullptr;  // where the next match begins
 int start_condition = INITIAL;
-// SYMBOL_NAME's text, kept apart from yytext because the record is only
-// built once the line end has been matched.
+// The last token's text, in the buffer until the next scan; copied into
+// yytext only when someone will read it (yylex, a syntax error).
+const char *token_start = "";
+std::size_t token_length = 0;
+// SYMBOL_NAME's text, kept apart because the record is only built once
+// the line end has been matched, and a refill may move the buffer.
 char symbol_name[YYLMAX];
 
 [[noreturn]] void token_too_large() { tamrix::scanner_fatal("token too large, exceeds YYLMAX"); }
@@ -157,17 +166,11 @@ std::uint32_t address_value(const char *start, std::size_t length) {
     return value;
 }
 
-void set_text(const char *start, std::size_t length) {
-    std::memcpy(yytext, start, length);
-    yytext[length] = '\0';
-    yyleng = static_cast<int>(length);
-}
-
 }  // namespace
 
 [[noreturn]] void tamrix::scanner_fatal(const char *message) { throw ScannerFatal{message}; }
 
-int yylex() {
+int tamrix::next_token() {
     const char *p = scan_position;
     const char *end = buffer->chars + buffer->held;
     // Where the last memchr stopped short: no line feed before this.
@@ -209,7 +212,6 @@ int yylex() {
             if (length > longest_match || (length == longest_match && *p == '\0' && p != end)) token_too_large();
 
             int token = 0;
-            const char *match_end = p;
             switch (condition) {
             case INITIAL:
                 if (at_line_start && is_name(start, length)) {
@@ -221,7 +223,7 @@ int yylex() {
                 if (length == 4 && std::memcmp(start, "ADDR", 4) == 0 && (*p == ' ' || *p == '\t')) {
                     token = ADDR_KEYWORD;
                     condition = S_VALUE;
-                    ++match_end;
+                    ++p;
                 }
                 break;
             case S_VALUE:
@@ -245,14 +247,23 @@ int yylex() {
                 break;
             }
             at_line_start = false;
-            p = match_end;
             if (token) {
-                set_text(start, static_cast<std::size_t>(match_end - start));
+                token_start = start;
+                token_length = static_cast<std::size_t>(p - start);
                 start_condition = condition;
                 buffer->at_line_start = false;
                 scan_position = p;
                 return token;
             }
+            continue;
+        }
+
+        if (class_of(*p) & SKIP) {
+            // Blanks, punctuation and other bytes: one match each, and
+            // none of them is a token.
+            do ++p;
+            while (class_of(*p) & SKIP);
+            at_line_start = false;
             continue;
         }
 
@@ -268,15 +279,16 @@ int yylex() {
             }
             if (p[1] == '\n') goto line_end;
             break;
-        case '\0':
+        default:  // '\0'
             if (p == end) {
                 if (refill(p) == 0) {
                     // The input has ended. Ready to read the stream again;
                     // the start condition and the line count stay.
                     set_up_buffer(buffer->stream);
                     start_condition = condition;
+                    token_start = buffer->chars;
+                    token_length = 0;
                     yytext[0] = '\0';
-                    yyleng = 0;
                     return 0;
                 }
                 p = buffer->chars;
@@ -285,24 +297,36 @@ int yylex() {
                 continue;
             }
             break;
-        default:
-            break;
         }
-        ++p;  // one blank, punctuation or other byte, skipped
+        ++p;  // a CR before anything but LF, or a NUL in the data: skipped
         at_line_start = false;
     }
 
-line_end: {
+line_end:
     // p is at the LF, or at the CR before it.
-    const char *lf = *p == '\r' ? p + 1 : p;
-    set_text(p, static_cast<std::size_t>(lf + 1 - p));
+    token_start = p;
+    if (*p == '\r') ++p;
+    token_length = static_cast<std::size_t>(p + 1 - token_start);
     ++yylineno;
-    int token = condition == S_EOL ? RECORD_END : LINE_END;
-    start_condition = INITIAL;
-    buffer->at_line_start = true;
-    scan_position = lf + 1;
-    return token;
+    {
+        int token = condition == S_EOL ? RECORD_END : LINE_END;
+        start_condition = INITIAL;
+        buffer->at_line_start = true;
+        scan_position = p + 1;
+        return token;
+    }
 }
+
+void tamrix::keep_token_text() {
+    std::memcpy(yytext, token_start, token_length);
+    yytext[token_length] = '\0';
+    yyleng = static_cast<int>(token_length);
+}
+
+int yylex() {
+    int token = tamrix::next_token();
+    tamrix::keep_token_text();
+    return token;
 }
 
 void yy_reset_input(std::FILE *stream) {
