@@ -22,7 +22,11 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <string_view>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 #ifdef _WIN32
 #include <io.h>
 #else
@@ -145,8 +149,43 @@ std::size_t refill(const char *keep) {
     return got;
 }
 
-bool is_name(const char *start, std::size_t length) {
-    return (class_of(*start) & NAME_START) && !std::memchr(start, '-', length);
+// The first byte from p on that is not of the class `wanted` (NAME or
+// WORD). The zero bytes behind the held characters stop it at `end`.
+template <std::uint8_t wanted>
+const char *skip_run(const char *p, const char *end) {
+#if defined(__SSE2__)
+    // 16 bytes at a time while they lie within the held characters.
+    while (end - p >= 16) {
+        __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p));
+        // Unsigned range tests as signed ones: move the range to -128 up.
+        __m128i digit = _mm_cmplt_epi8(_mm_add_epi8(x, _mm_set1_epi8(static_cast<char>(0x80 - '0'))),
+                                       _mm_set1_epi8(static_cast<char>(0x80 + 10)));
+        __m128i folded = _mm_or_si128(x, _mm_set1_epi8(0x20));  // A-Z onto a-z, nothing else
+        __m128i letter = _mm_cmplt_epi8(_mm_add_epi8(folded, _mm_set1_epi8(static_cast<char>(0x80 - 'a'))),
+                                        _mm_set1_epi8(static_cast<char>(0x80 + 26)));
+        __m128i in = _mm_or_si128(_mm_or_si128(digit, letter), _mm_cmpeq_epi8(x, _mm_set1_epi8('_')));
+        if (wanted == WORD) in = _mm_or_si128(in, _mm_cmpeq_epi8(x, _mm_set1_epi8('-')));
+        unsigned outside = ~static_cast<unsigned>(_mm_movemask_epi8(in)) & 0xFFFFu;
+        if (outside) return p + __builtin_ctz(outside);
+        p += 16;
+    }
+#else
+    (void)end;
+#endif
+    while (class_of(*p) & wanted) ++p;
+    return p;
+}
+
+// The first "ADDR" in [p, lf) that begins a match and has a blank or tab
+// behind it. p is where a match begins; elsewhere a match begins exactly
+// where a word run does, behind a byte that is no word character.
+const char *find_keyword(const char *p, const char *lf) {
+    std::string_view line(p, static_cast<std::size_t>(lf - p));
+    for (std::size_t at = line.find("ADDR"); at != std::string_view::npos; at = line.find("ADDR", at + 1)) {
+        const char *q = p + at;
+        if ((q == p || !(class_of(q[-1]) & WORD)) && (q[4] == ' ' || q[4] == '\t')) return q;
+    }
+    return nullptr;
 }
 
 // 1 to 4 hex digits and an H, either case.
@@ -179,42 +218,58 @@ int tamrix::next_token() {
     bool at_line_start = buffer->at_line_start;
 
     for (;;) {
-        if (condition == S_EOL || (condition == INITIAL && !at_line_start)) {
-            // Nothing but a line end can be a token here. A stretch of at
-            // most longest_match - 1 bytes holds no word run that could hit
-            // the token limit, so it can be passed over unseen.
-            if (p >= no_line_feed_before) {
-                const char *lf = static_cast<const char *>(std::memchr(p, '\n', static_cast<std::size_t>(end - p)));
-                if (lf && static_cast<std::size_t>(lf - p) < longest_match) {
-                    p = lf > p && lf[-1] == '\r' ? lf - 1 : lf;
-                    goto line_end;
+        if (p >= no_line_feed_before &&
+            (condition == S_EOL || condition == S_HEAD || (condition == INITIAL && !at_line_start))) {
+            // Here the rest of the line holds no token but its end, or, in
+            // S_HEAD, the keyword. A stretch of at most longest_match - 1
+            // bytes holds no word run that could hit the token limit, so
+            // it can be passed over without looking at its runs.
+            const char *lf = static_cast<const char *>(std::memchr(p, '\n', static_cast<std::size_t>(end - p)));
+            if (lf && static_cast<std::size_t>(lf - p) < longest_match) {
+                if (condition == S_HEAD) {
+                    if (const char *keyword = find_keyword(p, lf)) {
+                        token_start = keyword;
+                        token_length = 5;
+                        start_condition = S_VALUE;
+                        buffer->at_line_start = false;
+                        scan_position = keyword + 5;
+                        return ADDR_KEYWORD;
+                    }
                 }
-                no_line_feed_before = lf ? lf : end;
+                p = lf > p && lf[-1] == '\r' ? lf - 1 : lf;
+                goto line_end;
             }
+            no_line_feed_before = lf ? lf : end;
         }
 
         if (class_of(*p) & WORD) {
             const char *start = p;
+            bool hyphen;
             for (;;) {
-                while (class_of(*p) & WORD) ++p;
+                p = skip_run<NAME>(p, end);
+                hyphen = *p == '-';
+                if (hyphen) p = skip_run<WORD>(p, end);
                 if (p != end) break;
                 // Unfinished where the buffered data ends.
                 std::size_t length = static_cast<std::size_t>(p - start);
                 if (length >= longest_match) token_too_large();
                 std::size_t got = refill(start);
-                start = buffer->chars;
-                p = start + length;
+                start = p = buffer->chars;
                 end = start + buffer->held;
                 no_line_feed_before = start;
-                if (got == 0) break;
+                if (got == 0) {
+                    p = start + length;
+                    break;
+                }
             }
             std::size_t length = static_cast<std::size_t>(p - start);
             if (length > longest_match || (length == longest_match && *p == '\0' && p != end)) token_too_large();
 
+            bool is_name = !hyphen && (class_of(*start) & NAME_START);
             int token = 0;
             switch (condition) {
             case INITIAL:
-                if (at_line_start && is_name(start, length)) {
+                if (at_line_start && is_name) {
                     token = LINE_HEAD;
                     condition = S_HEAD;
                 }
@@ -234,7 +289,7 @@ int tamrix::next_token() {
                 }
                 break;
             case S_NAME:
-                if (is_name(start, length)) {
+                if (is_name) {
                     std::memcpy(symbol_name, start, length);
                     symbol_name[length] = '\0';
                     yylval.name = symbol_name;
