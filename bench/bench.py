@@ -75,6 +75,8 @@ def peak_rss_kib(argv):
     """Peak resident size of one run, from /usr/bin/time, which forks from
     a small process image (a child spawned from this Python process would
     report Python's own peak)."""
+    if not os.path.exists("/usr/bin/time"):
+        return -1
     result = subprocess.run(["/usr/bin/time", "-f", "%M"] + argv, stdout=subprocess.DEVNULL,
                             stderr=subprocess.PIPE, text=True, check=True)
     return int(result.stderr.strip().splitlines()[-1])
