@@ -87,6 +87,10 @@ struct ScanBuffer {
 
 ScanBuffer *buffer = nullptr;
 const char *scan_position = nullptr;  // where the next match begins
+// The first line feed at or behind some earlier scan position, found by
+// memchr and less than longest_match bytes from there; nullptr when not
+// known. Forgotten whenever the buffer's contents move.
+const char *line_feed = nullptr;
 int start_condition = INITIAL;
 // The last token's text, in the buffer until the next scan; copied into
 // yytext only when someone will read it (yylex, a syntax error).
@@ -127,6 +131,7 @@ void set_up_buffer(std::FILE *stream) {
     buffer->at_line_start = true;
     buffer->end_of_file_pending = false;
     scan_position = buffer->chars;
+    line_feed = nullptr;
 }
 
 // Moves the unfinished match [keep, end of data) to the front and reads
@@ -135,6 +140,7 @@ std::size_t refill(const char *keep) {
     char *chars = buffer->chars;
     std::size_t moved = static_cast<std::size_t>(chars + buffer->held - keep);
     std::memmove(chars, keep, moved);
+    line_feed = nullptr;
     std::size_t got = 0;
     if (!buffer->end_of_file_pending) {
         std::size_t room = buffer_size - moved - 1;
@@ -188,21 +194,20 @@ const char *find_keyword(const char *p, const char *lf) {
     return nullptr;
 }
 
-// 1 to 4 hex digits and an H, either case.
-bool is_address(const char *start, std::size_t length) {
+// Whether the run is 1 to 4 hex digits and an H, either case; if so, its
+// value goes to `value`, which is otherwise left alone.
+bool read_address(const char *start, std::size_t length, std::uint32_t &value) {
     if (length < 2 || length > 5 || (start[length - 1] | 0x20) != 'h') return false;
-    for (std::size_t i = 0; i + 1 < length; ++i)
-        if (!(class_of(start[i]) & HEX)) return false;
-    return true;
-}
-
-std::uint32_t address_value(const char *start, std::size_t length) {
-    std::uint32_t value = 0;
+    std::uint32_t digits = 0;
+    unsigned all_hex = HEX;
     for (std::size_t i = 0; i + 1 < length; ++i) {
         unsigned c = static_cast<unsigned char>(start[i]);
-        value = value << 4 | ((c & 0xF) + (c >> 6) * 9);  // '0'-'9', 'A'-'F', 'a'-'f'
+        all_hex &= class_of(start[i]);
+        digits = digits << 4 | ((c & 0xF) + (c >> 6) * 9);  // right for '0'-'9', 'A'-'F', 'a'-'f'
     }
-    return value;
+    if (!all_hex) return false;
+    value = digits;
+    return true;
 }
 
 }  // namespace
@@ -212,20 +217,28 @@ std::uint32_t address_value(const char *start, std::size_t length) {
 int tamrix::next_token() {
     const char *p = scan_position;
     const char *end = buffer->chars + buffer->held;
-    // Where the last memchr stopped short: no line feed before this.
+    // Where a memchr found no line feed close enough: none known before this.
     const char *no_line_feed_before = p;
     int condition = start_condition;
     bool at_line_start = buffer->at_line_start;
 
     for (;;) {
-        if (p >= no_line_feed_before &&
-            (condition == S_EOL || condition == S_HEAD || (condition == INITIAL && !at_line_start))) {
+        if (*p == '\n') goto line_end;
+        if (condition == S_EOL || condition == S_HEAD || (condition == INITIAL && !at_line_start)) {
             // Here the rest of the line holds no token but its end, or, in
             // S_HEAD, the keyword. A stretch of at most longest_match - 1
             // bytes holds no word run that could hit the token limit, so
             // it can be passed over without looking at its runs.
-            const char *lf = static_cast<const char *>(std::memchr(p, '\n', static_cast<std::size_t>(end - p)));
-            if (lf && static_cast<std::size_t>(lf - p) < longest_match) {
+            const char *lf = line_feed;
+            if (!(lf && p <= lf) && p >= no_line_feed_before) {
+                lf = static_cast<const char *>(std::memchr(p, '\n', static_cast<std::size_t>(end - p)));
+                if (!lf || static_cast<std::size_t>(lf - p) >= longest_match) {
+                    no_line_feed_before = lf ? lf : end;
+                    lf = nullptr;
+                }
+                line_feed = lf;
+            }
+            if (lf && p <= lf) {
                 if (condition == S_HEAD) {
                     if (const char *keyword = find_keyword(p, lf)) {
                         token_start = keyword;
@@ -239,7 +252,6 @@ int tamrix::next_token() {
                 p = lf > p && lf[-1] == '\r' ? lf - 1 : lf;
                 goto line_end;
             }
-            no_line_feed_before = lf ? lf : end;
         }
 
         if (class_of(*p) & WORD) {
@@ -282,8 +294,7 @@ int tamrix::next_token() {
                 }
                 break;
             case S_VALUE:
-                if (is_address(start, length)) {
-                    yylval.address = address_value(start, length);
+                if (read_address(start, length, yylval.address)) {
                     token = ADDRESS;
                     condition = S_NAME;
                 }
@@ -322,9 +333,7 @@ int tamrix::next_token() {
             continue;
         }
 
-        switch (*p) {
-        case '\n':
-            goto line_end;
+        switch (*p) {  // LF was taken at the top
         case '\r':
             if (p + 1 == end) {  // \r?\n: the byte after it decides
                 refill(p);
