@@ -1,6 +1,6 @@
 // The map-file reader as the parse driver and the tests see it: the
-// scanner (map_scanner.cpp), the parser (map_parser.h) and the state they
-// share.
+// scanner and yyparse (map_scanner.cpp), the grammar (map_parser.h) and
+// the state they share.
 #pragma once
 
 #include <cstdint>
@@ -23,11 +23,6 @@ struct ScannerFatal {
 
 // Address of the last ADDRESS reduced; 0 at load and never reset.
 extern std::uint32_t current_address;
-
-// yylex without the copy into yytext: the parser's way to the tokens.
-int next_token();
-// Copies the text of the token next_token() returned last into yytext.
-void keep_token_text();
 
 }  // namespace tamrix
 

@@ -35,6 +35,7 @@
 
 #include "heap.h"
 #include "map_input.h"
+#include "map_parser.h"
 #include "map_reader.h"
 #include "map_tokens.h"
 
@@ -247,7 +248,11 @@ bool read_address(const char *start, std::size_t length, std::uint32_t &value) {
 
 [[noreturn]] void tamrix::scanner_fatal(const char *message) { throw ScannerFatal{message}; }
 
-int tamrix::next_token() {
+namespace {
+
+// The scanner's body; inlined into yyparse below, where the tokens of a
+// line are read one after another without a call each.
+[[gnu::always_inline]] inline int scan() {
     const char *p = scan_position;
     const char *end = buffer->chars + buffer->held;
     // Where a memchr found no line feed close enough: none known before this.
@@ -414,15 +419,27 @@ line_end:
     }
 }
 
-void tamrix::keep_token_text() {
+// Copies the text of the token scan() returned last into yytext.
+void keep_token_text() {
     std::memcpy(yytext, token_start, token_length);
     yytext[token_length] = '\0';
     yyleng = static_cast<int>(token_length);
 }
 
+}  // namespace
+
+// The parser lives in map_parser.h; it is instantiated here, beside the
+// scanner, so that the two compile into one loop.
+int yyparse() {
+    int result = tamrix::parse_map_tokens(scan);
+    // The driver quotes the text of the token the parser stopped at.
+    keep_token_text();
+    return result;
+}
+
 int yylex() {
-    int token = tamrix::next_token();
-    tamrix::keep_token_text();
+    int token = scan();
+    keep_token_text();
     return token;
 }
 
