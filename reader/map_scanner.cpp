@@ -220,9 +220,15 @@ void copy_text(char *to, const char *from, std::size_t n) {
 // behind it. p is where a match begins; elsewhere a match begins exactly
 // where a word run does, behind a byte that is no word character.
 const char *find_keyword(const char *p, const char *lf) {
+    // Mostly it stands right behind the blanks that follow the head.
+    const char *q = p;
+    while (class_of(*q) & SKIP) ++q;
+    if (lf - q >= 5 && std::memcmp(q, "ADDR", 4) == 0 && (q[4] == ' ' || q[4] == '\t') &&
+        (q == p || !(class_of(q[-1]) & WORD)))
+        return q;
     std::string_view line(p, static_cast<std::size_t>(lf - p));
     for (std::size_t at = line.find("ADDR"); at != std::string_view::npos; at = line.find("ADDR", at + 1)) {
-        const char *q = p + at;
+        q = p + at;
         if ((q == p || !(class_of(q[-1]) & WORD)) && (q[4] == ' ' || q[4] == '\t')) return q;
     }
     return nullptr;
