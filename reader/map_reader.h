@@ -1,11 +1,12 @@
 // The map-file reader as the parse driver and the tests see it: the
-// flex scanner, the bison parser, and the state they share.
+// scanner and yyparse (map_scanner.cpp), the grammar (map_parser.h) and
+// the state they share.
 #pragma once
 
 #include <cstdint>
 #include <cstdio>
 
-#include "map_grammar.h"  // token codes, MapTokenValue, yylval, yyparse
+#include "map_tokens.h"
 
 // Longest match the scanner takes, plus its terminating zero.
 #define YYLMAX 8192
@@ -25,6 +26,11 @@ extern std::uint32_t current_address;
 
 }  // namespace tamrix
 
+// Parses the current input: 0 when it is a map file, 1 at a syntax error.
+// yytext and yylineno then describe the token it stopped at.
+int yyparse();
+
+// Returns the next token and leaves its text in yytext.
 int yylex();
 // Starts the scanner afresh on `stream`: INITIAL, at the beginning of a
 // line, nothing buffered, yylineno 1. Throws ScannerFatal when the buffer

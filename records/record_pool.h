@@ -6,7 +6,11 @@
 
 namespace tamrix {
 
-struct PoolChunk;
+struct PoolChunk {
+    PoolChunk *previous;
+    std::size_t capacity;
+    std::size_t used;
+};
 
 struct RecordPool {
     PoolChunk *newest = nullptr;
@@ -22,10 +26,27 @@ struct PoolMark {
 // Tests shrink it so that every record needs a new chunk.
 extern std::size_t pool_chunk_bytes;
 
+// Where a chunk's storage begins.
+inline constexpr std::size_t pool_data_offset =
+    (sizeof(PoolChunk) + alignof(std::max_align_t) - 1) & ~(alignof(std::max_align_t) - 1);
+
+// pool_take when the newest chunk has no room.
+void *pool_take_from_new_chunk(RecordPool &pool, std::size_t size);
+
 // Returns `size` bytes aligned to `align` (a power of two no larger than
 // alignof(std::max_align_t)), or nullptr when the heap refuses a chunk.
-void *pool_take(RecordPool &pool, std::size_t size, std::size_t align);
-PoolMark pool_mark(const RecordPool &pool);
+// Inline because it runs twice for every record.
+inline void *pool_take(RecordPool &pool, std::size_t size, std::size_t align) {
+    if (PoolChunk *chunk = pool.newest) {
+        std::size_t start = (chunk->used + align - 1) & ~(align - 1);
+        if (start <= chunk->capacity && size <= chunk->capacity - start) {
+            chunk->used = start + size;
+            return reinterpret_cast<unsigned char *>(chunk) + pool_data_offset + start;
+        }
+    }
+    return pool_take_from_new_chunk(pool, size);
+}
+inline PoolMark pool_mark(const RecordPool &pool) { return {pool.newest, pool.newest ? pool.newest->used : 0}; }
 // Gives back everything taken since `mark`, chunks included.
 void pool_rewind(RecordPool &pool, PoolMark mark);
 void pool_release(RecordPool &pool);

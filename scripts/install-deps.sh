@@ -7,7 +7,7 @@ packages=(
   g++-mingw-w64-i686 g++-mingw-w64-x86-64 wine64     # Windows DLLs
   binutils-mingw-w64-i686 binutils-mingw-w64-x86-64   # objdump, dlltool
   clang libclang-rt-14-dev valgrind gcovr              # hardening
-  mawk pkg-config python3                              # tools, bench
+  mawk pkg-config python3 time                         # tools, bench
 )
 
 missing=()

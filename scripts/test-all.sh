@@ -10,6 +10,7 @@ jobs=$(nproc)
 echo "== Linux build and tests"
 cmake -S . -B build/linux -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTAMRIX_MAP_WARNINGS_AS_ERRORS=ON >/dev/null
 cmake --build build/linux -j "$jobs"
+bash bench/run.sh --smoke --build-dir build/linux  # the benchmark's 1 MiB smoke run, no timing asserts
 ctest --test-dir build/linux -j "$jobs" --output-on-failure
 bash scripts/test-windows.sh
 bash scripts/test-hardening.sh

@@ -1,23 +1,21 @@
-/* The grammar of a map file: one or more lines, of which only the record
- * line  LINE_HEAD ADDR_KEYWORD address SYMBOL_NAME RECORD_END  builds a
- * record. Both actions run on default reductions: the address as soon as
- * its token is shifted, the record as soon as its line end is shifted,
- * before the scanner reads on.
+/* The grammar of a map file for bison: the reference that the parser of
+ * reader/map_parser.h must match. Built only into the tests, with its own
+ * names (grammar_oracle_parse, grammar_oracle_lex, grammar_oracle_lval),
+ * and fed token streams by the parser differential test.
+ *
+ * One or more lines, of which only the record line
+ * LINE_HEAD ADDR_KEYWORD address SYMBOL_NAME RECORD_END  builds a record.
+ * Both actions run on default reductions: the address as soon as its token
+ * is shifted, the record as soon as its line end is shifted, before the
+ * next token is read.
  */
 %code requires {
-#include <cstdint>
-
-// Small on purpose: the parser copies a value on every shift and reduce.
-struct MapTokenValue {
-    std::uint32_t address;      // ADDRESS
-    std::uint32_t name_length;  // SYMBOL_NAME
-    const char *name;           // SYMBOL_NAME, valid until the next name
-};
+#include "map_tokens.h"
 }
 
 %code {
 #include "heap.h"
-#include "map_reader.h"
+#include "map_parser.h"
 #include "record_list.h"
 
 // The stack never holds more than seven entries; keep it small and fixed,
@@ -28,13 +26,13 @@ struct MapTokenValue {
 #define YYMALLOC tamrix::heap_alloc
 #define YYFREE tamrix::heap_free
 
-#define YYERROR_IS_DECLARED 1
-// The message that hosts see is composed by the parse driver.
+int grammar_oracle_lex();
+#define GRAMMAR_ORACLE_ERROR_IS_DECLARED 1
 static int yyerror(const char *) { return 1; }
-
-std::uint32_t tamrix::current_address = 0;
 }
 
+%define api.prefix {grammar_oracle_}
+%define api.token.prefix {ORACLE_}
 %define api.value.type {struct MapTokenValue}
 %define parse.error simple
 %expect 0

@@ -1,0 +1,60 @@
+// The grammar of a map file, as a small hand-written LR parser:
+//
+//   map_file   : lines ;
+//   lines      : line | lines line ;
+//   line       : other_line
+//              | LINE_HEAD ADDR_KEYWORD address SYMBOL_NAME RECORD_END  { add the record }
+//   other_line : LINE_END | LINE_HEAD LINE_END | LINE_HEAD ADDR_KEYWORD LINE_END
+//              | LINE_HEAD ADDR_KEYWORD address LINE_END ;
+//   address    : ADDRESS  { current_address = its value } ;
+//
+// tests/oracle/map_grammar_oracle.y is the same grammar for bison; the
+// parser differential test holds the two together. Each token is read
+// only when the parser needs it, so the address is stored before the
+// name is scanned and a record is added before the next line is scanned.
+#pragma once
+
+#include <cstdint>
+
+#include "map_tokens.h"
+#include "record_list.h"
+
+namespace tamrix {
+
+// Address of the last ADDRESS reduced; 0 at load and never reset.
+extern std::uint32_t current_address;
+
+// Parses the tokens that next_token() returns, reading yylval after
+// ADDRESS and SYMBOL_NAME. Returns 0 when they form a map file up to the
+// end of input (a code <= 0), or 1 at the first token that fits nowhere.
+template <typename NextToken>
+int parse_map_tokens(NextToken &&next_token) {
+    // Every pass of the loop that gets to its end or to a `continue` has
+    // read one whole line.
+    for (bool have_line = false;; have_line = true) {
+        int token = next_token();
+        if (token == LINE_END) continue;
+        if (token <= 0) return have_line ? 0 : 1;
+        if (token != LINE_HEAD) return 1;
+
+        token = next_token();
+        if (token == LINE_END) continue;
+        if (token != ADDR_KEYWORD) return 1;
+
+        token = next_token();
+        if (token == LINE_END) continue;
+        if (token != ADDRESS) return 1;
+        current_address = yylval.address;
+
+        token = next_token();
+        if (token == LINE_END) continue;
+        if (token != SYMBOL_NAME) return 1;
+        MapTokenValue name = yylval;
+
+        if (next_token() != RECORD_END) return 1;
+        // A record lost for lack of memory does not stop the parse.
+        add_record(name.name, name.name_length, current_address);
+    }
+}
+
+}  // namespace tamrix

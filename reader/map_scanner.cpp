@@ -1,0 +1,460 @@
+// Cuts a map file into the tokens of map_parser.h.
+//
+// Only one shape of line matters: a word in column 1, "ADDR" with a blank
+// or tab, one to four hex digits with an H suffix, a symbol name, the line
+// end. The start conditions follow the position within such a line; every
+// other byte is skipped. tests/oracle/map_scanner_oracle.l states the same
+// rules for flex; the differential tests and fuzzer hold the two together.
+//
+// Written by hand for speed. Two facts make that simple: every match that
+// is longer than one byte is either a line end, the keyword with its blank,
+// or one whole run of word characters [-0-9A-Za-z_]; and a run is matched
+// as one piece in every start condition, whichever rule takes it. So the
+// scanner steps from run to run, decides what a finished run is, and skips
+// to the next line feed with memchr wherever only a line end can follow.
+//
+// The buffering is flex's, because it is visible through the token limit:
+// a 16384-character buffer, refills of 8192 characters, an unfinished match
+// moved to the front before a refill, and a match that is still unfinished
+// where the buffered data ends (or at a NUL byte) counted one longer.
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <string_view>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+#ifdef _WIN32
+#include <io.h>
+#else
+#include <unistd.h>
+#endif
+
+#include "heap.h"
+#include "map_input.h"
+#include "map_parser.h"
+#include "map_reader.h"
+#include "map_tokens.h"
+
+char yytext[YYLMAX];
+int yyleng = 0;
+int yylineno = 1;
+
+namespace {
+
+enum StartCondition : int { INITIAL = 0, S_HEAD = 1, S_VALUE = 2, S_NAME = 3, S_EOL = 4 };
+
+constexpr std::size_t buffer_size = 16384;  // characters the buffer holds
+constexpr std::size_t read_size = 8192;     // characters one refill asks for
+constexpr std::size_t longest_match = YYLMAX - 1;
+
+// SKIP: a byte that is always a one-byte match of its own and never part
+// of a token: anything but a word character, LF, CR and NUL (which may
+// also be the end of the buffered data).
+enum : std::uint8_t { WORD = 1, NAME = 2, NAME_START = 4, HEX = 8, SKIP = 16 };
+
+constexpr std::array<std::uint8_t, 256> make_char_classes() {
+    std::array<std::uint8_t, 256> classes{};
+    for (int c = 0; c < 256; ++c) {
+        bool digit = c >= '0' && c <= '9';
+        bool letter = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
+        bool hex = digit || (c >= 'A' && c <= 'F') || (c >= 'a' && c <= 'f');
+        std::uint8_t bits = 0;
+        if (digit || letter || c == '_') bits |= WORD | NAME;
+        if (c == '-') bits |= WORD;
+        if (letter || c == '_') bits |= NAME_START;
+        if (hex) bits |= HEX;
+        if (!(bits & WORD) && c != '\n' && c != '\r' && c != '\0') bits |= SKIP;
+        classes[static_cast<std::size_t>(c)] = bits;
+    }
+    return classes;
+}
+
+constexpr std::array<std::uint8_t, 256> char_class = make_char_classes();
+
+inline std::uint8_t class_of(char c) { return char_class[static_cast<unsigned char>(c)]; }
+
+struct ScanBuffer {
+    std::FILE *stream;
+    char *chars;       // buffer_size characters, then two zero bytes behind the held ones
+    std::size_t held;  // characters in chars
+    bool interactive;
+    bool at_line_start;
+    bool end_of_file_pending;  // the stream ended while a match was unfinished
+};
+
+ScanBuffer *buffer = nullptr;
+const char *scan_position = nullptr;  // where the next match begins
+// The first line feed at or behind some earlier scan position, found by
+// memchr and less than longest_match bytes from there; nullptr when not
+// known. Forgotten whenever the buffer's contents move.
+const char *line_feed = nullptr;
+int start_condition = INITIAL;
+// The last token's text, in the buffer until the next scan; copied into
+// yytext only when someone will read it (yylex, a syntax error).
+const char *token_start = "";
+std::size_t token_length = 0;
+// SYMBOL_NAME's text, kept apart because the record is only built once
+// the line end has been matched, and a refill may move the buffer.
+char symbol_name[YYLMAX];
+
+[[noreturn]] void token_too_large() { tamrix::scanner_fatal("token too large, exceeds YYLMAX"); }
+
+bool is_terminal(std::FILE *stream) {
+#ifdef _WIN32
+    return _isatty(_fileno(stream)) != 0;
+#else
+    return isatty(fileno(stream)) > 0;
+#endif
+}
+
+ScanBuffer *yy_create_buffer(std::size_t size) {
+    auto *created = static_cast<ScanBuffer *>(tamrix::heap_alloc(sizeof(ScanBuffer)));
+    if (!created) tamrix::scanner_fatal("out of dynamic memory in yy_create_buffer()");
+    created->chars = static_cast<char *>(tamrix::heap_alloc(size + 2));
+    if (!created->chars) {
+        tamrix::heap_free(created);
+        tamrix::scanner_fatal("out of dynamic memory in yy_create_buffer()");
+    }
+    return created;
+}
+
+// Empty, at the beginning of a line, reading, terminal tested: the state of
+// a fresh input and of an input that has just ended.
+void set_up_buffer(std::FILE *stream) {
+    buffer->stream = stream;
+    buffer->held = 0;
+    buffer->chars[0] = buffer->chars[1] = '\0';
+    buffer->interactive = is_terminal(stream);
+    buffer->at_line_start = true;
+    buffer->end_of_file_pending = false;
+    scan_position = buffer->chars;
+    line_feed = nullptr;
+}
+
+// Moves the unfinished match [keep, end of data) to the front and reads
+// behind it. Returns the count read: 0 at the end of the input.
+std::size_t refill(const char *keep) {
+    char *chars = buffer->chars;
+    std::size_t moved = static_cast<std::size_t>(chars + buffer->held - keep);
+    std::memmove(chars, keep, moved);
+    line_feed = nullptr;
+    std::size_t got = 0;
+    if (!buffer->end_of_file_pending) {
+        std::size_t room = buffer_size - moved - 1;
+        long n = tamrix::map_input_read(buffer->stream, chars + moved, room < read_size ? room : read_size,
+                                        buffer->interactive);
+        if (n < 0) tamrix::scanner_fatal("input in flex scanner failed");
+        got = static_cast<std::size_t>(n);
+        if (got == 0 && moved > 0) buffer->end_of_file_pending = true;
+    }
+    buffer->held = moved + got;
+    chars[buffer->held] = chars[buffer->held + 1] = '\0';
+    return got;
+}
+
+// The first byte from p on that is not of the class `wanted` (NAME or
+// WORD). The zero bytes behind the held characters stop it at `end`.
+template <std::uint8_t wanted>
+const char *skip_run(const char *p, const char *end) {
+#if defined(__SSE2__)
+    // 16 bytes at a time while they lie within the held characters.
+    while (end - p >= 16) {
+        __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p));
+        // Unsigned range tests as signed ones: move the range to -128 up.
+        __m128i digit = _mm_cmplt_epi8(_mm_add_epi8(x, _mm_set1_epi8(static_cast<char>(0x80 - '0'))),
+                                       _mm_set1_epi8(static_cast<char>(0x80 + 10)));
+        __m128i folded = _mm_or_si128(x, _mm_set1_epi8(0x20));  // A-Z onto a-z, nothing else
+        __m128i letter = _mm_cmplt_epi8(_mm_add_epi8(folded, _mm_set1_epi8(static_cast<char>(0x80 - 'a'))),
+                                        _mm_set1_epi8(static_cast<char>(0x80 + 26)));
+        __m128i in = _mm_or_si128(_mm_or_si128(digit, letter), _mm_cmpeq_epi8(x, _mm_set1_epi8('_')));
+        if (wanted == WORD) in = _mm_or_si128(in, _mm_cmpeq_epi8(x, _mm_set1_epi8('-')));
+        unsigned outside = ~static_cast<unsigned>(_mm_movemask_epi8(in)) & 0xFFFFu;
+        if (outside) return p + __builtin_ctz(outside);
+        p += 16;
+    }
+#else
+    (void)end;
+#endif
+    while (class_of(*p) & wanted) ++p;
+    return p;
+}
+
+// Copies n bytes, reading and writing nothing outside the two ranges. A
+// name is a few dozen bytes, and for those a few overlapping moves beat
+// both a call of memcpy and the rep movs the compiler makes of one.
+void copy_text(char *to, const char *from, std::size_t n) {
+    if (n >= 16) {
+#if defined(__SSE2__)
+        for (std::size_t i = 0; i + 16 < n; i += 16)
+            _mm_storeu_si128(reinterpret_cast<__m128i *>(to + i),
+                             _mm_loadu_si128(reinterpret_cast<const __m128i *>(from + i)));
+        _mm_storeu_si128(reinterpret_cast<__m128i *>(to + n - 16),
+                         _mm_loadu_si128(reinterpret_cast<const __m128i *>(from + n - 16)));
+#else
+        std::memcpy(to, from, n);
+#endif
+    } else if (n >= 8) {
+        std::uint64_t head, tail;
+        std::memcpy(&head, from, 8);
+        std::memcpy(&tail, from + n - 8, 8);
+        std::memcpy(to, &head, 8);
+        std::memcpy(to + n - 8, &tail, 8);
+    } else if (n >= 4) {
+        std::uint32_t head, tail;
+        std::memcpy(&head, from, 4);
+        std::memcpy(&tail, from + n - 4, 4);
+        std::memcpy(to, &head, 4);
+        std::memcpy(to + n - 4, &tail, 4);
+    } else if (n > 0) {
+        to[0] = from[0];
+        to[n / 2] = from[n / 2];
+        to[n - 1] = from[n - 1];
+    }
+}
+
+// The first "ADDR" in [p, lf) that begins a match and has a blank or tab
+// behind it. p is where a match begins; elsewhere a match begins exactly
+// where a word run does, behind a byte that is no word character.
+const char *find_keyword(const char *p, const char *lf) {
+    // Mostly it stands right behind the blanks that follow the head.
+    const char *q = p;
+    while (class_of(*q) & SKIP) ++q;
+    if (lf - q >= 5 && std::memcmp(q, "ADDR", 4) == 0 && (q[4] == ' ' || q[4] == '\t') &&
+        (q == p || !(class_of(q[-1]) & WORD)))
+        return q;
+    std::string_view line(p, static_cast<std::size_t>(lf - p));
+    for (std::size_t at = line.find("ADDR"); at != std::string_view::npos; at = line.find("ADDR", at + 1)) {
+        q = p + at;
+        if ((q == p || !(class_of(q[-1]) & WORD)) && (q[4] == ' ' || q[4] == '\t')) return q;
+    }
+    return nullptr;
+}
+
+// Whether the run is 1 to 4 hex digits and an H, either case; if so, its
+// value goes to `value`, which is otherwise left alone.
+bool read_address(const char *start, std::size_t length, std::uint32_t &value) {
+    if (length < 2 || length > 5 || (start[length - 1] | 0x20) != 'h') return false;
+    std::uint32_t digits = 0;
+    unsigned all_hex = HEX;
+    for (std::size_t i = 0; i + 1 < length; ++i) {
+        unsigned c = static_cast<unsigned char>(start[i]);
+        all_hex &= class_of(start[i]);
+        digits = digits << 4 | ((c & 0xF) + (c >> 6) * 9);  // right for '0'-'9', 'A'-'F', 'a'-'f'
+    }
+    if (!all_hex) return false;
+    value = digits;
+    return true;
+}
+
+}  // namespace
+
+[[noreturn]] void tamrix::scanner_fatal(const char *message) { throw ScannerFatal{message}; }
+
+namespace {
+
+// The scanner's body; inlined into yyparse below, where the tokens of a
+// line are read one after another without a call each.
+[[gnu::always_inline]] inline int scan() {
+    const char *p = scan_position;
+    const char *end = buffer->chars + buffer->held;
+    // Where a memchr found no line feed close enough: none known before this.
+    const char *no_line_feed_before = p;
+    int condition = start_condition;
+    bool at_line_start = buffer->at_line_start;
+
+    for (;;) {
+        if (*p == '\n') goto line_end;
+        if (condition == S_EOL || condition == S_HEAD || (condition == INITIAL && !at_line_start)) {
+            // Here the rest of the line holds no token but its end, or, in
+            // S_HEAD, the keyword. A stretch of at most longest_match - 1
+            // bytes holds no word run that could hit the token limit, so
+            // it can be passed over without looking at its runs.
+            const char *lf = line_feed;
+            if (!(lf && p <= lf) && p >= no_line_feed_before) {
+                lf = static_cast<const char *>(std::memchr(p, '\n', static_cast<std::size_t>(end - p)));
+                if (!lf || static_cast<std::size_t>(lf - p) >= longest_match) {
+                    no_line_feed_before = lf ? lf : end;
+                    lf = nullptr;
+                }
+                line_feed = lf;
+            }
+            if (lf && p <= lf) {
+                if (condition == S_HEAD) {
+                    if (const char *keyword = find_keyword(p, lf)) {
+                        token_start = keyword;
+                        token_length = 5;
+                        start_condition = S_VALUE;
+                        buffer->at_line_start = false;
+                        scan_position = keyword + 5;
+                        return ADDR_KEYWORD;
+                    }
+                }
+                p = lf > p && lf[-1] == '\r' ? lf - 1 : lf;
+                goto line_end;
+            }
+        }
+
+        if (class_of(*p) & WORD) {
+            const char *start = p;
+            bool hyphen;
+            for (;;) {
+                p = skip_run<NAME>(p, end);
+                hyphen = *p == '-';
+                if (hyphen) p = skip_run<WORD>(p, end);
+                if (p != end) break;
+                // Unfinished where the buffered data ends.
+                std::size_t length = static_cast<std::size_t>(p - start);
+                if (length >= longest_match) token_too_large();
+                std::size_t got = refill(start);
+                start = p = buffer->chars;
+                end = start + buffer->held;
+                no_line_feed_before = start;
+                if (got == 0) {
+                    p = start + length;
+                    break;
+                }
+            }
+            std::size_t length = static_cast<std::size_t>(p - start);
+            if (length > longest_match || (length == longest_match && *p == '\0' && p != end)) token_too_large();
+
+            bool is_name = !hyphen && (class_of(*start) & NAME_START);
+            int token = 0;
+            switch (condition) {
+            case INITIAL:
+                if (at_line_start && is_name) {
+                    token = LINE_HEAD;
+                    condition = S_HEAD;
+                }
+                break;
+            case S_HEAD:
+                if (length == 4 && std::memcmp(start, "ADDR", 4) == 0 && (*p == ' ' || *p == '\t')) {
+                    token = ADDR_KEYWORD;
+                    condition = S_VALUE;
+                    ++p;
+                }
+                break;
+            case S_VALUE:
+                if (read_address(start, length, yylval.address)) {
+                    token = ADDRESS;
+                    condition = S_NAME;
+                }
+                break;
+            case S_NAME:
+                if (is_name) {
+                    copy_text(symbol_name, start, length);
+                    symbol_name[length] = '\0';
+                    yylval.name = symbol_name;
+                    yylval.name_length = static_cast<std::uint32_t>(length);
+                    token = SYMBOL_NAME;
+                    condition = S_EOL;
+                }
+                break;
+            default:
+                break;
+            }
+            at_line_start = false;
+            if (token) {
+                token_start = start;
+                token_length = static_cast<std::size_t>(p - start);
+                start_condition = condition;
+                buffer->at_line_start = false;
+                scan_position = p;
+                return token;
+            }
+            continue;
+        }
+
+        if (class_of(*p) & SKIP) {
+            // Blanks, punctuation and other bytes: one match each, and
+            // none of them is a token.
+            do ++p;
+            while (class_of(*p) & SKIP);
+            at_line_start = false;
+            continue;
+        }
+
+        switch (*p) {  // LF was taken at the top
+        case '\r':
+            if (p + 1 == end) {  // \r?\n: the byte after it decides
+                refill(p);
+                p = buffer->chars;
+                end = p + buffer->held;
+                no_line_feed_before = p;
+            }
+            if (p[1] == '\n') goto line_end;
+            break;
+        default:  // '\0'
+            if (p == end) {
+                if (refill(p) == 0) {
+                    // The input has ended. Ready to read the stream again;
+                    // the start condition and the line count stay.
+                    set_up_buffer(buffer->stream);
+                    start_condition = condition;
+                    token_start = buffer->chars;
+                    token_length = 0;
+                    yytext[0] = '\0';
+                    return 0;
+                }
+                p = buffer->chars;
+                end = p + buffer->held;
+                no_line_feed_before = p;
+                continue;
+            }
+            break;
+        }
+        ++p;  // a CR before anything but LF, or a NUL in the data: skipped
+        at_line_start = false;
+    }
+
+line_end:
+    // p is at the LF, or at the CR before it.
+    token_start = p;
+    if (*p == '\r') ++p;
+    token_length = static_cast<std::size_t>(p + 1 - token_start);
+    ++yylineno;
+    {
+        int token = condition == S_EOL ? RECORD_END : LINE_END;
+        start_condition = INITIAL;
+        buffer->at_line_start = true;
+        scan_position = p + 1;
+        return token;
+    }
+}
+
+// Copies the text of the token scan() returned last into yytext.
+void keep_token_text() {
+    std::memcpy(yytext, token_start, token_length);
+    yytext[token_length] = '\0';
+    yyleng = static_cast<int>(token_length);
+}
+
+}  // namespace
+
+// The parser lives in map_parser.h; it is instantiated here, beside the
+// scanner, so that the two compile into one loop.
+int yyparse() {
+    int result = tamrix::parse_map_tokens(scan);
+    // The driver quotes the text of the token the parser stopped at.
+    keep_token_text();
+    return result;
+}
+
+int yylex() {
+    int token = scan();
+    keep_token_text();
+    return token;
+}
+
+void yy_reset_input(std::FILE *stream) {
+    if (!buffer) buffer = yy_create_buffer(buffer_size);
+    tamrix::map_input_reset();
+    set_up_buffer(stream);
+    start_condition = INITIAL;
+    yylineno = 1;
+}
+
+int yy_start_condition() { return start_condition; }
