@@ -1,6 +1,6 @@
 // MapParse with heap allocations refused, chosen by the input:
 //   bytes 0-1  N, little-endian: allocation N of the parse is refused
-//              (counted from 1; the scanner's three come first); 0 none
+//              (counted from 1; the scanner's two come first); 0 none
 //   byte 2     bit 0: every allocation from N on is refused as well;
 //              bits 1-2: the record storage's chunk size (1, 24, 256 or
 //              64 KiB bytes; 1 gives every node and name a chunk of its own)
@@ -23,7 +23,7 @@
 
 namespace {
 
-constexpr std::uint64_t scanner_allocations = 3;  // buffer stack, buffer, its array
+constexpr std::uint64_t scanner_allocations = 2;  // the buffer record, its array
 constexpr std::size_t chunk_sizes[] = {1, 24, 256, 64 * 1024};
 
 // Starts like the first parse of a process: no records, no scanner.
@@ -81,8 +81,7 @@ bool lacks_some(const std::vector<fuzz::Record> &records, const std::vector<fuzz
 }  // namespace
 
 bool is_out_of_memory(const std::string &message) {
-    return fuzz::is_located_message(message, "out of dynamic memory in yyensure_buffer_stack()\n") ||
-           fuzz::is_located_message(message, "out of dynamic memory in yy_create_buffer()\n");
+    return fuzz::is_located_message(message, "out of dynamic memory in yy_create_buffer()\n");
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size) {
@@ -109,10 +108,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
         FUZZ_CHECK(failed.result == clean.result && failed.records == clean.records);
         FUZZ_CHECK(failed.message == (clean.result == 0 ? message_before : clean.message));
     } else if (refuse <= scanner_allocations) {
-        const char *where = refuse == 1 ? "yyensure_buffer_stack()" : "yy_create_buffer()";
         FUZZ_CHECK(failed.result == -1);
         FUZZ_CHECK(failed.message ==
-                   std::string(fuzz::map_path()) + ":1: out of dynamic memory in " + where + "\n");
+                   std::string(fuzz::map_path()) + ":1: out of dynamic memory in yy_create_buffer()\n");
         FUZZ_CHECK(failed.records.empty());
     } else {
         // Record storage: the grammar still holds, records go missing.

@@ -450,11 +450,22 @@ int yylex() {
 }
 
 void yy_reset_input(std::FILE *stream) {
+    // Counted from 1 before anything can fail, so that a refused buffer
+    // is reported at line 1 of this file, not at the last line of another.
+    yylineno = 1;
+    start_condition = INITIAL;
     if (!buffer) buffer = yy_create_buffer(buffer_size);
     tamrix::map_input_reset();
     set_up_buffer(stream);
-    start_condition = INITIAL;
-    yylineno = 1;
 }
 
 int yy_start_condition() { return start_condition; }
+
+int yylex_destroy() {
+    if (buffer) {
+        tamrix::heap_free(buffer->chars);
+        tamrix::heap_free(buffer);
+        buffer = nullptr;
+    }
+    return 0;
+}

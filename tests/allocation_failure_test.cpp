@@ -44,9 +44,9 @@ struct Outcome {
     std::uint64_t allocations;
 };
 
-// The scanner's buffer stack, its buffer record and the character array:
-// the first three allocations of the first parse of a process.
-constexpr std::uint64_t scanner_allocations = 3;
+// The scanner's buffer record and its character array: the first two
+// allocations of the first parse of a process.
+constexpr std::uint64_t scanner_allocations = 2;
 
 class AllocationFailure : public ::testing::Test {
 protected:
@@ -96,7 +96,7 @@ const FailureInput inputs[] = {
 };
 
 // Every record needs two chunks of its own, node then name: allocations
-// 4 + 2i and 5 + 2i of the parse belong to record i.
+// 3 + 2i and 4 + 2i of the parse belong to record i.
 TEST_F(AllocationFailure, EveryAllocationOfEveryInputRefusedOnceAndFromThenOn) {
     tamrix::pool_chunk_bytes = 1;
     std::uint64_t refusals = 0;
@@ -123,9 +123,8 @@ TEST_F(AllocationFailure, EveryAllocationOfEveryInputRefusedOnceAndFromThenOn) {
                     EXPECT_EQ(failed.records, clean.records);
                 } else if (refuse <= scanner_allocations) {
                     ++refusals;
-                    const char *where = refuse == 1 ? "yyensure_buffer_stack()" : "yy_create_buffer()";
                     EXPECT_EQ(failed.result, -1);
-                    EXPECT_EQ(failed.message, file.path() + ":1: out of dynamic memory in " + where + "\n");
+                    EXPECT_EQ(failed.message, file.path() + ":1: out of dynamic memory in yy_create_buffer()\n");
                     EXPECT_TRUE(failed.records.empty());
                 } else {
                     ++refusals;
@@ -140,9 +139,9 @@ TEST_F(AllocationFailure, EveryAllocationOfEveryInputRefusedOnceAndFromThenOn) {
 
                 // The scanner, as the failure left it, serves the next parse.
                 FreeAllRecords();
-                // Only the scanner's blocks outlive FreeAllRecords: all three,
-                // or the buffer stack alone when its buffer was refused.
-                std::int64_t scanner_blocks = refuse > scanner_allocations ? 3 : refuse == 1 ? 0 : 1;
+                // Only the scanner's blocks outlive FreeAllRecords, and none
+                // of a buffer that was refused.
+                std::int64_t scanner_blocks = refuse > scanner_allocations ? 2 : 0;
                 EXPECT_EQ(tamrix::heap_live_blocks(), scanner_blocks);
                 Outcome again = parse(path, 0, false);
                 EXPECT_EQ(again.result, clean.result);
@@ -202,9 +201,8 @@ TEST_F(AllocationFailure, ARefusedScannerBufferIsAllocatedByTheNextParse) {
         Outcome clean = parse(file.c_path(), 0, false);
         EXPECT_EQ(clean.result, 0);
         EXPECT_EQ(clean.records, (Records{{"x", 1}}));
-        // The buffer stack, once made, stays; the record's node and name
-        // share one chunk.
-        EXPECT_EQ(clean.allocations, (refuse == 1 ? 3u : 2u) + 1u);
+        // The buffer, then one chunk for the record's node and name.
+        EXPECT_EQ(clean.allocations, scanner_allocations + 1u);
     }
 }
 
