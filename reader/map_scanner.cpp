@@ -1,4 +1,4 @@
-// Cuts a map file into the tokens of map_parser.h.
+// Cuts a map file into the tokens of map_grammar.y.
 //
 // Only one shape of line matters: a word in column 1, "ADDR" with a blank
 // or tab, one to four hex digits with an H suffix, a symbol name, the line
@@ -35,13 +35,14 @@
 
 #include "heap.h"
 #include "map_input.h"
-#include "map_parser.h"
 #include "map_reader.h"
 #include "map_tokens.h"
 
 char yytext[YYLMAX];
 int yyleng = 0;
 int yylineno = 1;
+MapTokenValue yylval;
+std::uint32_t tamrix::current_address = 0;
 
 namespace {
 
@@ -256,8 +257,7 @@ bool read_address(const char *start, std::size_t length, std::uint32_t &value) {
 
 namespace {
 
-// The scanner's body; inlined into yyparse below, where the tokens of a
-// line are read one after another without a call each.
+// The scanner's body, shared by the parser's token source and yylex.
 [[gnu::always_inline]] inline int scan() {
     const char *p = scan_position;
     const char *end = buffer->chars + buffer->held;
@@ -434,10 +434,19 @@ void keep_token_text() {
 
 }  // namespace
 
-// The parser lives in map_parser.h; it is instantiated here, beside the
-// scanner, so that the two compile into one loop.
+int map_grammar_parse();
+extern MapTokenValue map_grammar_lval;
+
+// The parser's token source. yytext is left alone: only the token the
+// parser stops at is ever quoted, and yyparse copies that one.
+int map_grammar_lex() {
+    int token = scan();
+    map_grammar_lval = yylval;
+    return token;
+}
+
 int yyparse() {
-    int result = tamrix::parse_map_tokens(scan);
+    int result = map_grammar_parse();
     // The driver quotes the text of the token the parser stopped at.
     keep_token_text();
     return result;

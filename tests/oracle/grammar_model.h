@@ -1,4 +1,5 @@
-// The grammar of a map file, as a small hand-written LR parser:
+// The grammar of a map file written out by hand, as a model that the
+// library's bison parser is checked against:
 //
 //   map_file   : lines ;
 //   lines      : line | lines line ;
@@ -8,21 +9,18 @@
 //              | LINE_HEAD ADDR_KEYWORD address LINE_END ;
 //   address    : ADDRESS  { current_address = its value } ;
 //
-// tests/oracle/map_grammar_oracle.y is the same grammar for bison; the
-// parser differential test holds the two together. Each token is read
-// only when the parser needs it, so the address is stored before the
-// name is scanned and a record is added before the next line is scanned.
+// Each token is read only when the parser needs it, so the address is
+// stored before the name is read and a record is added before the next
+// line's first token is read.
 #pragma once
 
 #include <cstdint>
 
+#include "map_reader.h"
 #include "map_tokens.h"
 #include "record_list.h"
 
-namespace tamrix {
-
-// Address of the last ADDRESS reduced; 0 at load and never reset.
-extern std::uint32_t current_address;
+namespace grammar_model {
 
 // Parses the tokens that next_token() returns, reading yylval after
 // ADDRESS and SYMBOL_NAME. Returns 0 when they form a map file up to the
@@ -44,7 +42,7 @@ int parse_map_tokens(NextToken &&next_token) {
         token = next_token();
         if (token == LINE_END) continue;
         if (token != ADDRESS) return 1;
-        current_address = yylval.address;
+        tamrix::current_address = yylval.address;
 
         token = next_token();
         if (token == LINE_END) continue;
@@ -53,8 +51,8 @@ int parse_map_tokens(NextToken &&next_token) {
 
         if (next_token() != RECORD_END) return 1;
         // A record lost for lack of memory does not stop the parse.
-        add_record(name.name, name.name_length, current_address);
+        tamrix::add_record(name.name, name.name_length, tamrix::current_address);
     }
 }
 
-}  // namespace tamrix
+}  // namespace grammar_model

@@ -1,13 +1,12 @@
-/* The grammar of a map file for bison: the reference that the parser of
- * reader/map_parser.h must match. Built only into the tests, with its own
- * names (grammar_oracle_parse, grammar_oracle_lex, grammar_oracle_lval),
- * and fed token streams by the parser differential test.
+/* The grammar of a map file: one or more lines, of which only the record
+ * line  LINE_HEAD ADDR_KEYWORD address SYMBOL_NAME RECORD_END  builds a
+ * record. Both actions run on default reductions: the address as soon as
+ * its token is shifted, the record as soon as its line end is shifted,
+ * before the scanner reads on.
  *
- * One or more lines, of which only the record line
- * LINE_HEAD ADDR_KEYWORD address SYMBOL_NAME RECORD_END  builds a record.
- * Both actions run on default reductions: the address as soon as its token
- * is shifted, the record as soon as its line end is shifted, before the
- * next token is read.
+ * The library's parser is map_grammar_parse, fed by map_grammar_lex in
+ * map_scanner.cpp. The tests build this same file a second time under
+ * another prefix and feed that copy scripted token streams.
  */
 %code requires {
 #include "map_tokens.h"
@@ -15,7 +14,7 @@
 
 %code {
 #include "heap.h"
-#include "map_parser.h"
+#include "map_reader.h"
 #include "record_list.h"
 
 // The stack never holds more than seven entries; keep it small and fixed,
@@ -26,13 +25,14 @@
 #define YYMALLOC tamrix::heap_alloc
 #define YYFREE tamrix::heap_free
 
-int grammar_oracle_lex();
-#define GRAMMAR_ORACLE_ERROR_IS_DECLARED 1
+// yylex and yyerror stand for the prefixed names.
+int yylex();
+// The message that hosts see is composed by the parse driver.
 static int yyerror(const char *) { return 1; }
 }
 
-%define api.prefix {grammar_oracle_}
-%define api.token.prefix {ORACLE_}
+%define api.prefix {map_grammar_}
+%define api.token.prefix {GRAMMAR_}
 %define api.value.type {struct MapTokenValue}
 %define parse.error simple
 %expect 0
