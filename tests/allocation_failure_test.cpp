@@ -16,26 +16,11 @@
 #include "map_reader.h"
 #include "record_pool.h"
 #include "tamrix_map.h"
+#include "host_records.h"
 #include "temp_file.h"
 
 namespace {
 
-using Record = std::pair<std::string, std::uint32_t>;
-using Records = std::vector<Record>;
-
-Records checked_records() {
-    Records walked;
-    std::uint32_t value;
-    const char *name;
-    for (int more = GetFirstRecord(&value, &name); more == 0; more = GetNextRecord(&value, &name))
-        walked.emplace_back(name, value);
-    Records chained;
-    for (const MapRecord *node = GetRecordTop(); node; node = node->next)
-        chained.emplace_back(node->name, node->value);
-    EXPECT_EQ(chained, walked);
-    EXPECT_EQ(GetRecordCount(), static_cast<std::int32_t>(walked.size()));
-    return walked;
-}
 
 struct Outcome {
     int result;

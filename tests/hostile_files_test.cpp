@@ -33,28 +33,12 @@
 #endif
 
 #include "tamrix_map.h"
+#include "host_records.h"
 #include "temp_file.h"
 
 namespace {
 
-using Record = std::pair<std::string, std::uint32_t>;
-using Records = std::vector<Record>;
 using namespace std::string_literals;
-
-// Count, walk and chain agree; returns the records.
-Records checked_records() {
-    Records walked;
-    std::uint32_t value;
-    const char *name;
-    for (int more = GetFirstRecord(&value, &name); more == 0; more = GetNextRecord(&value, &name))
-        walked.emplace_back(name, value);
-    Records chained;
-    for (const MapRecord *node = GetRecordTop(); node; node = node->next)
-        chained.emplace_back(node->name, node->value);
-    EXPECT_EQ(chained, walked);
-    EXPECT_EQ(GetRecordCount(), static_cast<std::int32_t>(walked.size()));
-    return walked;
-}
 
 std::string syntax_error(const std::string &path, int line) {
     return path + ":" + std::to_string(line) + ": syntax error. \"\" is invalid.\n";

@@ -8,28 +8,12 @@
 
 #include "map_reader.h"
 #include "tamrix_map.h"
+#include "host_records.h"
 #include "temp_file.h"
 
 namespace {
 
-using Record = std::pair<std::string, std::uint32_t>;
-using Records = std::vector<Record>;
 using namespace std::string_literals;
-
-Records walk_all() {
-    Records out;
-    std::uint32_t value;
-    const char *name;
-    for (int more = GetFirstRecord(&value, &name); more == 0; more = GetNextRecord(&value, &name))
-        out.emplace_back(name, value);
-    return out;
-}
-
-Records follow_chain() {
-    Records out;
-    for (const MapRecord *node = GetRecordTop(); node; node = node->next) out.emplace_back(node->name, node->value);
-    return out;
-}
 
 class MapParseTest : public ::testing::Test {
 protected:
