@@ -95,7 +95,8 @@ run_logged valgrind.tests 'tests passed' ctest --test-dir "$out/clang" -j "$jobs
 stage "fuzz targets (clang, libFuzzer): committed inputs"
 configure_and_build fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
-    -DTAMRIX_MAP_BUILD_FUZZERS=ON -DTAMRIX_MAP_BUILD_TESTS=OFF
+    -DTAMRIX_MAP_BUILD_FUZZERS=ON -DTAMRIX_MAP_BUILD_TESTS=OFF \
+    -DTAMRIX_MAP_BUILD_MAPDUMP=OFF -DTAMRIX_MAP_BUILD_BENCH=OFF
 export ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1
 for target in "${fuzz_targets[@]}"; do
     inputs=(fuzz/corpus/"${target%_fuzzer}"/*)
