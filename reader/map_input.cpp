@@ -8,6 +8,7 @@ namespace {
 
 constexpr char ctrl_z = 0x1A;
 bool ctrl_z_seen = false;
+bool keep_carriage_returns = false;
 
 // Applies the text rules to data[0..count) in place; returns the new count.
 std::size_t filter_text(char *data, std::size_t count) {
@@ -15,6 +16,7 @@ std::size_t filter_text(char *data, std::size_t count) {
         count = static_cast<std::size_t>(static_cast<const char *>(stop) - data);
         ctrl_z_seen = true;
     }
+    if (keep_carriage_returns) return count;
     char *out = static_cast<char *>(std::memchr(data, '\r', count));
     if (!out) return count;
     const char *end = data + count;
@@ -45,7 +47,7 @@ long read_line(std::FILE *stream, char *buffer, std::size_t wanted) {
             ctrl_z_seen = true;
             break;
         }
-        if (c == '\r') continue;
+        if (c == '\r' && !keep_carriage_returns) continue;
         buffer[got++] = static_cast<char>(c);
         if (c == '\n') break;
     }
@@ -72,6 +74,8 @@ long read_block(std::FILE *stream, char *buffer, std::size_t wanted) {
 }  // namespace
 
 void map_input_reset() { ctrl_z_seen = false; }
+
+void map_input_keep_carriage_returns(bool keep) { keep_carriage_returns = keep; }
 
 long map_input_read(std::FILE *stream, char *buffer, std::size_t wanted, bool interactive) {
     if (ctrl_z_seen) return 0;

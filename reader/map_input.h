@@ -11,6 +11,10 @@ namespace tamrix {
 // Forgets a Ctrl-Z met in an earlier input.
 void map_input_reset();
 
+// For tests of the scanner: with `keep`, CR bytes reach it as they stand
+// in the stream, as they would from a stream not read as text.
+void map_input_keep_carriage_returns(bool keep);
+
 // Fills `buffer` with up to `wanted` bytes of text. A block read delivers
 // the full count unless the input ends first; an interactive read stops
 // after a line feed. Returns the count (0 at the end), or -1 on a read

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "map_input.h"
 #include "scanner_differential.h"
 #include "temp_file.h"
 
@@ -75,8 +76,23 @@ TEST(ScannerDifferential, EdgeCases) {
         "\n" + a8191 + " x\n", "\n" + a8190 + " x\n", "A ADDR 1H " + a8191 + "\n",
         "A ADDR 1H _" + std::string(300, 'n') + "\n", "\n" + std::string(8000, 'a') + " " + std::string(8190, 'b') + "\n",
         std::string(8191, '-') + "\n", std::string(16382, 'z'), std::string(20000, ' ') + "A\n",
-        std::string(9000, '.') + a8190 + "\n"};
+        std::string(9000, '.') + a8190 + "\n", "\n" + std::string(8190, '.') + "\r\nA\n",
+        "\n" + std::string(8190, '.') + "\r"};
     for (const std::string &input : inputs) expect_same_tokens(input);
+}
+
+// CR bytes as they would come from a stream not read as text: a CR before
+// LF belongs to the line end, any other CR is skipped on its own, also
+// where a refill falls between CR and LF.
+TEST(ScannerDifferential, EdgeCasesWithCarriageReturnsKept) {
+    const std::vector<std::string> inputs = {
+        "\r\n", "\r", "\r\r\n", "A\r\n", "A ADDR\r\n", "A ADDR 1H\r\n", "A ADDR 1H x\r\n",
+        "A ADDR 1H x\r\r\n", "A\rB ADDR 1H x\n", "A ADDR\r1H x\n", "A ADDR 1H\rx\n", "\rA\n",
+        "\n" + std::string(8190, '.') + "\r\nA\n", "\n" + std::string(8190, '.') + "\r",
+        "A ADDR 1H x" + std::string(8180, ' ') + "\r\n", "\n" + std::string(8191, '\r') + "\n"};
+    tamrix::map_input_keep_carriage_returns(true);
+    for (const std::string &input : inputs) expect_same_tokens(input);
+    tamrix::map_input_keep_carriage_returns(false);
 }
 
 // A word run of 8189 to 8193 characters whose last character falls two

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <string>
 
+#include "map_input.h"
 #include "map_reader.h"
 #include "temp_file.h"
 
@@ -149,6 +150,16 @@ INSTANTIATE_TEST_SUITE_P(
         ScanCase{"long run across a refill", "\n" + std::string(8000, 'a') + " " +
                                                  std::string(8190, 'b') + "\n",
                  "257[\\n]@2 262[<8000>] 257[\\n]@3 0@3"}));
+
+// CR bytes as a stream not read as text would bring them.
+TEST(Scanner, CarriageReturnBelongsToTheLineEndOnlyBeforeLineFeed) {
+    tamrix::map_input_keep_carriage_returns(true);
+    EXPECT_EQ(scan_bytes("\r\r\n"), "257[\r\\n]@2 0@2") << "the first CR is skipped";
+    EXPECT_EQ(scan_bytes("FOO\tADDR\t0ffh\tx\r\n"),
+              "262[FOO] 261[ADDR\\t] 260[0ffh]=ff 259[x] 258[\r\\n]@2 0@2");
+    EXPECT_EQ(scan_bytes("A\rB\n"), "262[A] 257[\\n]@2 0@2");
+    tamrix::map_input_keep_carriage_returns(false);
+}
 
 TEST(Scanner, EndOfInputRepeats) {
     TempFile file("A\n");
