@@ -55,9 +55,9 @@ std::string scan(int max_tokens = 100) {
     return out;
 }
 
-std::string scan_bytes(const std::string &bytes) {
+std::string scan_bytes(const std::string &bytes, const char *open_mode = "r") {
     TempFile file(bytes);
-    std::FILE *in = std::fopen(file.c_path(), "r");
+    std::FILE *in = std::fopen(file.c_path(), open_mode);
     EXPECT_NE(in, nullptr);
     yy_reset_input(in);
     std::string tokens = scan();
@@ -151,13 +151,14 @@ INSTANTIATE_TEST_SUITE_P(
                                                  std::string(8190, 'b') + "\n",
                  "257[\\n]@2 262[<8000>] 257[\\n]@3 0@3"}));
 
-// CR bytes as a stream not read as text would bring them.
+// CR bytes as a stream not read as text would bring them (opened in
+// binary mode, so that no C runtime drops them either).
 TEST(Scanner, CarriageReturnBelongsToTheLineEndOnlyBeforeLineFeed) {
     tamrix::map_input_keep_carriage_returns(true);
-    EXPECT_EQ(scan_bytes("\r\r\n"), "257[\r\\n]@2 0@2") << "the first CR is skipped";
-    EXPECT_EQ(scan_bytes("FOO\tADDR\t0ffh\tx\r\n"),
+    EXPECT_EQ(scan_bytes("\r\r\n", "rb"), "257[\r\\n]@2 0@2") << "the first CR is skipped";
+    EXPECT_EQ(scan_bytes("FOO\tADDR\t0ffh\tx\r\n", "rb"),
               "262[FOO] 261[ADDR\\t] 260[0ffh]=ff 259[x] 258[\r\\n]@2 0@2");
-    EXPECT_EQ(scan_bytes("A\rB\n"), "262[A] 257[\\n]@2 0@2");
+    EXPECT_EQ(scan_bytes("A\rB\n", "rb"), "262[A] 257[\\n]@2 0@2");
     tamrix::map_input_keep_carriage_returns(false);
 }
 
