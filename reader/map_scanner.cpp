@@ -396,7 +396,6 @@ namespace {
                     start_condition = condition;
                     token_start = buffer->chars;
                     token_length = 0;
-                    yytext[0] = '\0';
                     return 0;
                 }
                 p = buffer->chars;
