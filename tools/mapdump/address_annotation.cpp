@@ -148,7 +148,7 @@ bool annotate_log(Annotation &annotation, int log, bool live, OutputBuffer &out)
         held = length - used;
         std::memmove(buffer.data(), buffer.data() + used, held);
         if (got == 0) return true;
-        if (live && !flush(out)) return true;
+        if (out.failed || (live && !flush(out))) return true;
     }
 }
 
