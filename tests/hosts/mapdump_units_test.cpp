@@ -1,16 +1,19 @@
-// mapdump's pieces that decide what a user reads: escaping, lookup, diff
-// and the command line.
+// mapdump's pieces that decide what a user reads: escaping, lookup, diff,
+// annotation and the command line.
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
+#include "address_annotation.h"
 #include "command_line.h"
 #include "map_diff.h"
 #include "output_formats.h"
 #include "symbol_queries.h"
 
 namespace {
+
+using namespace std::string_view_literals;
 
 template <typename Write>
 std::string rendered(Write write) {
@@ -105,6 +108,42 @@ TEST(MapdumpLookup, FindsTheFirstRecordAtTheGreatestAddressNotAbove) {
               "0x1FF low+0xFF\n0x10: no symbol at or below\n");
 }
 
+TEST(MapdumpAnnotate, NamesEveryAddressWordAndChangesNothingElseWhereverTheInputIsCut) {
+    auto records = records_of({{0x1000, "_start"}, {0x1040, "_main"}, {0x1040, "_alias"}, {0x3000, "_far"}});
+    struct Case {
+        std::string_view input, output;
+        bool bare = false;
+        std::uint32_t max_offset = 0x1000;
+    } cases[] = {
+        {"PC=0x1044\n", "PC=0x1044 <_main+0x4>\n"},  // first of a shared address
+        {"0X1040,0x00001001;0x104f\n", "0X1040 <_main>,0x00001001 <_start+0x1>;0x104f <_main+0xF>\n"},
+        {"0xa 0xFFF 0x0\n", "0xa 0xFFF 0x0\n"},                            // below the first symbol
+        {"0x2040 0x203F\n", "0x2040 0x203F <_main+0xFFF>\n"},              // offset limit
+        {"0x1050 0x104F\n", "0x1050 0x104F <_main+0xF>\n", false, 0x10},   // --max-offset
+        {"a0x1040 0x1040g _0x1040 0x1040_ 0x000010400 0x 0xg (0x1040)\n",  // word boundaries
+         "a0x1040 0x1040g _0x1040 0x1040_ 0x000010400 0x 0xg (0x1040 <_main>)\n"},
+        {"abcdefghijk0x1040 0x10400x1040\n", "abcdefghijk0x1040 0x10400x1040\n"},
+        {"\3770x3000\x80\0 0x1000\r\n"sv, "\3770x3000 <_far>\x80\0 0x1000 <_start>\r\n"sv},  // any byte
+        {"end 0x3000", "end 0x3000 <_far>"},  // no final line feed
+        {"1040 00001044 104 10400 0x1040 1040H fff\n", "1040 00001044 104 10400 0x1040 <_main> 1040H fff\n"},
+        {"1040 00001044 104 10400 0x1040 1040H 0fff abcdefghijk1040\n",
+         "1040 <_main> 00001044 <_main+0x4> 104 10400 0x1040 <_main> 1040H 0fff abcdefghijk1040\n", true},
+    };
+    for (const Case &c : cases) {
+        // Cut in two at every byte, as reads may cut a log.
+        for (std::size_t cut = 0; cut <= c.input.size(); ++cut) {
+            mapdump::Annotation annotation{&records, c.max_offset, c.bare};
+            std::string annotated = rendered([&](auto &out) {
+                std::string text(c.input.substr(0, cut));
+                text.erase(0, mapdump::annotate_text(annotation, text, false, out));
+                text.append(c.input.substr(cut));
+                EXPECT_EQ(mapdump::annotate_text(annotation, text, true, out), text.size());
+            });
+            EXPECT_EQ(annotated, c.output) << c.input << " cut at " << cut;
+        }
+    }
+}
+
 TEST(MapdumpFind, KeepsMatchingRecordsInOrderAndNamesTheMissing) {
     auto records = records_of({{1, "a"}, {2, "b"}, {3, "a"}});
     std::vector<std::string> missing;
@@ -167,6 +206,12 @@ TEST(MapdumpCommandLine, AcceptsTheDocumentedFormsAndNamesEachMistake) {
         {{"diff", "old.map"}, "diff needs two map files, OLD and NEW"},
         {{"diff", "a", "b", "c"}, "diff needs two map files, OLD and NEW"},
         {{"diff", "--sort", "name", "a"}, "diff takes no options, only OLD and NEW"},
+        {{"annotate", "a.map"}, ""},
+        {{"annotate"}, "annotate needs a map file"},
+        {{"annotate", "--max-offset", "1000", "a.map"},
+         "--max-offset: '1000' is not a number; write 0x1000 or 1000H"},
+        {{"annotate", "a.map", "--max-offset"}, "--max-offset needs a value"},
+        {{"annotate", "--sort=name", "a.map"}, "unknown option '--sort=name' for annotate"},
     };
     for (const CommandLine &c : cases) {
         mapdump::Options options;
@@ -184,6 +229,16 @@ TEST(MapdumpCommandLine, AcceptsTheDocumentedFormsAndNamesEachMistake) {
     EXPECT_EQ(options.files, (std::vector<std::string>{"-a.map", "b.map"}));
     EXPECT_EQ(options.sort, mapdump::SortKey::address);
     EXPECT_EQ(options.mode, mapdump::Mode::dump);
+
+    mapdump::Options annotate;
+    ASSERT_EQ(parse_command_line({"annotate", "a.map", "--bare", "-", "--max-offset=80h", "--", "--x.log"},
+                                 annotate),
+              "");
+    EXPECT_EQ(annotate.mode, mapdump::Mode::annotate);
+    EXPECT_EQ(annotate.files, std::vector<std::string>{"a.map"});
+    EXPECT_EQ(annotate.logs, (std::vector<std::string>{"-", "--x.log"}));
+    EXPECT_EQ(annotate.max_offset, 0x80u);
+    EXPECT_TRUE(annotate.bare);
 }
 
 }  // namespace

@@ -1,5 +1,5 @@
 """The installed mapdump as a user runs it: formats, sorting, --lookup,
---find, diff, messages and exit status.
+--find, diff, annotate, messages and exit status.
 
 MAPDUMP names the installed program, SAMPLE_MAP the example map file.
 """
@@ -8,6 +8,7 @@ import csv
 import io
 import json
 import os
+import select
 import subprocess
 import sys
 import tempfile
@@ -164,6 +165,29 @@ class Diff(MapFiles):
         self.assertEqual(result.stderr, f"can't open file {missing}\n".encode())
 
 
+class Annotate(MapFiles):
+    def read_line(self, stream):
+        """What `stream` gives until a line feed, or within ten seconds."""
+        line = b""
+        while not line.endswith(b"\n") and select.select([stream], [], [], 10)[0]:
+            chunk = os.read(stream.fileno(), 4096)
+            if not chunk:
+                break
+            line += chunk
+        return line
+
+    def test_each_line_comes_back_while_the_input_is_still_open(self):
+        log = self.write("crash.log", b"PC=0x1A2B\n")
+        with subprocess.Popen([MAPDUMP, "annotate", SAMPLE, log, "-"], stdin=subprocess.PIPE,
+                              stdout=subprocess.PIPE, bufsize=0) as filter_process:
+            self.assertEqual(self.read_line(filter_process.stdout), b"PC=0x1A2B <_start+0x2B>\n")
+            filter_process.stdin.write(b"LR=0X1b24 SP=0x0\n")
+            self.assertEqual(self.read_line(filter_process.stdout), b"LR=0X1b24 <_idle_hook> SP=0x0 <__vector_reset>\n")
+            filter_process.stdin.close()
+            self.assertEqual(filter_process.stdout.read(), b"")
+            self.assertEqual(filter_process.wait(), 0)
+
+
 class ExitStatus(MapFiles):
     def test_failed_file_gives_the_library_message_and_the_rest_still_prints(self):
         missing = os.path.join(self.directory.name, "missing.map")
@@ -187,7 +211,8 @@ class ExitStatus(MapFiles):
     def test_usage_errors(self):
         for arguments in ([], ["--format"], ["--format", "xml", SAMPLE], ["--sort", "size", SAMPLE],
                           ["--bogus", SAMPLE], ["--lookup", "0x10", "--format", "json", SAMPLE],
-                          ["diff", SAMPLE]):
+                          ["diff", SAMPLE], ["annotate"], ["annotate", "--max-offset", "12G4H", SAMPLE],
+                          ["annotate", "--format", "json", SAMPLE]):
             result = mapdump(*arguments)
             self.assertEqual(result.returncode, 2, arguments)
             self.assertTrue(result.stderr.startswith(b"mapdump: "), arguments)

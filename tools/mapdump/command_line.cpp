@@ -10,6 +10,7 @@ namespace mapdump {
 const char usage_text[] =
     "Usage: mapdump [OPTIONS] FILE...\n"
     "       mapdump diff OLD NEW\n"
+    "       mapdump annotate [--max-offset N] [--bare] MAP [LOG...]\n"
     "Prints the symbol records of linker map files, read by the tamrix_map library.\n"
     "\n"
     "  --format text|csv|json  how records are printed (default text):\n"
@@ -31,6 +32,17 @@ const char usage_text[] =
     "\n"
     "diff prints the symbols only in OLD (-), those only in NEW (+) and those\n"
     "whose address changed (~), in that order, one a line.\n"
+    "\n"
+    "annotate copies each LOG (standard input when there is none, or for -) and\n"
+    "writes after every address in it the symbol that covers it, as --lookup\n"
+    "finds it: \"PC=0x1A2B\" becomes \"PC=0x1A2B <_start+0x2B>\", and an address\n"
+    "that is a symbol's own gets \" <_start>\". An address is 0x and one to eight\n"
+    "hex digits, a word of its own; nothing else in a line changes.\n"
+    "  --max-offset N  annotate only offsets below N (default 0x1000), written\n"
+    "                  0x1000 or 1000H\n"
+    "  --bare          words of exactly four or eight hex digits are addresses too\n"
+    "To a pipe or a terminal each line is written as soon as it is complete; to\n"
+    "a file, in blocks.\n"
     "\n"
     "A file that cannot be parsed adds no records; the library's message goes\n"
     "to stderr and the other files are still read.\n"
@@ -54,6 +66,30 @@ std::optional<SortKey> sort_key_named(std::string_view name) {
 
 std::string quoted(std::string_view text) { return "'" + std::string(text) + "'"; }
 
+// The name of an option written "--name" or "--name=VALUE".
+std::string_view option_name(std::string_view argument) { return argument.substr(0, argument.find('=')); }
+
+// The value of an option that takes one, written "--name VALUE" (the value
+// is the next argument, and `i` moves onto it) or "--name=VALUE". Returns
+// false when the value is missing.
+bool option_value(const std::vector<std::string_view> &arguments, std::size_t &i, std::string_view &value) {
+    std::size_t equals = arguments[i].find('=');
+    if (equals != std::string_view::npos) {
+        value = arguments[i].substr(equals + 1);
+        return true;
+    }
+    if (i + 1 == arguments.size()) return false;
+    value = arguments[++i];
+    return true;
+}
+
+// An address written as the library reads one: 0x1A2B or 1A2BH.
+std::optional<std::uint32_t> address_written(std::string_view text) {
+    std::uint32_t address = 0;
+    if (tamrix::ConvertHexAddress(std::string(text).c_str(), address) != tamrix::CONV_OK) return std::nullopt;
+    return address;
+}
+
 std::string parse_diff(const std::vector<std::string_view> &arguments, Options &options) {
     options.mode = Mode::diff;
     std::size_t first = 1;
@@ -71,10 +107,39 @@ std::string parse_diff(const std::vector<std::string_view> &arguments, Options &
     return "";
 }
 
+std::string parse_annotate(const std::vector<std::string_view> &arguments, Options &options) {
+    options.mode = Mode::annotate;
+    bool options_ended = false;
+    for (std::size_t i = 1; i < arguments.size(); ++i) {
+        std::string_view argument = arguments[i];
+        if (options_ended || argument.size() < 2 || argument[0] != '-') {
+            (options.files.empty() ? options.files : options.logs).emplace_back(argument);
+        } else if (argument == "--") {
+            options_ended = true;
+        } else if (argument == "--help" || argument == "-h") {
+            options.mode = Mode::help;
+            return "";
+        } else if (argument == "--bare") {
+            options.bare = true;
+        } else if (option_name(argument) == "--max-offset") {
+            std::string_view value;
+            if (!option_value(arguments, i, value)) return "--max-offset needs a value";
+            auto limit = address_written(value);
+            if (!limit) return "--max-offset: " + quoted(value) + " is not a number; write 0x1000 or 1000H";
+            options.max_offset = *limit;
+        } else {
+            return "unknown option " + quoted(argument) + " for annotate";
+        }
+    }
+    if (options.files.empty()) return "annotate needs a map file";
+    return "";
+}
+
 }  // namespace
 
 std::string parse_command_line(const std::vector<std::string_view> &arguments, Options &options) {
     if (!arguments.empty() && arguments[0] == "diff") return parse_diff(arguments, options);
+    if (!arguments.empty() && arguments[0] == "annotate") return parse_annotate(arguments, options);
 
     bool options_ended = false;
     for (std::size_t i = 0; i < arguments.size(); ++i) {
@@ -96,19 +161,11 @@ std::string parse_command_line(const std::vector<std::string_view> &arguments, O
             return "";
         }
 
-        // The rest take a value, as "--name VALUE" or "--name=VALUE".
-        std::string_view name = argument, value;
-        std::size_t equals = argument.find('=');
-        if (equals != std::string_view::npos) {
-            name = argument.substr(0, equals);
-            value = argument.substr(equals + 1);
-        }
+        // The rest take a value.
+        std::string_view name = option_name(argument), value;
         if (name != "--format" && name != "--sort" && name != "--lookup" && name != "--find")
             return "unknown option " + quoted(argument);
-        if (equals == std::string_view::npos) {
-            if (i + 1 == arguments.size()) return std::string(name) + " needs a value";
-            value = arguments[++i];
-        }
+        if (!option_value(arguments, i, value)) return std::string(name) + " needs a value";
 
         if (name == "--format") {
             auto format = format_named(value);
@@ -119,10 +176,9 @@ std::string parse_command_line(const std::vector<std::string_view> &arguments, O
             if (!key) return "--sort must be file, address or name, not " + quoted(value);
             options.sort = *key;
         } else if (name == "--lookup") {
-            std::uint32_t address = 0;
-            if (tamrix::ConvertHexAddress(std::string(value).c_str(), address) != tamrix::CONV_OK)
-                return "--lookup: " + quoted(value) + " is not an address; write 0x1A2B or 1A2BH";
-            options.lookups.push_back(address);
+            auto address = address_written(value);
+            if (!address) return "--lookup: " + quoted(value) + " is not an address; write 0x1A2B or 1A2BH";
+            options.lookups.push_back(*address);
         } else {
             options.finds.emplace_back(value);
         }

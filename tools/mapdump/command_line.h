@@ -11,7 +11,7 @@
 
 namespace mapdump {
 
-enum class Mode { dump, diff, help, version };
+enum class Mode { dump, diff, annotate, help, version };
 
 struct Options {
     Mode mode = Mode::dump;
@@ -19,7 +19,10 @@ struct Options {
     SortKey sort = SortKey::file;
     std::vector<std::uint32_t> lookups;
     std::vector<std::string> finds;
-    std::vector<std::string> files;  // the maps to dump; OLD and NEW for diff
+    std::vector<std::string> files;  // the maps to dump; OLD and NEW for diff; MAP for annotate
+    std::vector<std::string> logs;   // annotate's input files, "-" for standard input
+    std::uint32_t max_offset = 0x1000;
+    bool bare = false;
 };
 
 extern const char usage_text[];

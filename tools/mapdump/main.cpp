@@ -1,11 +1,15 @@
 // mapdump: prints, searches and compares the symbol records of map files
 // through the tamrix_map library.
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "address_annotation.h"
 #include "command_line.h"
+#include "log_input.h"
 #include "map_diff.h"
 #include "output_buffer.h"
 #include "output_formats.h"
@@ -66,6 +70,31 @@ int run_dump(const mapdump::Options &options, mapdump::OutputBuffer &out) {
     return finish(out, status);
 }
 
+// A log that cannot be read is reported and skipped, like a map that
+// cannot be parsed; the map itself must parse before any log is read.
+int run_annotate(const mapdump::Options &options, mapdump::OutputBuffer &out) {
+    std::vector<mapdump::SymbolRecord> by_address;
+    if (!mapdump::load_map_file(options.files[0].c_str(), 0, by_address)) return exit_parse_failed;
+    mapdump::sort_records(by_address, mapdump::SortKey::address);
+
+    mapdump::Annotation annotation{&by_address, options.max_offset, options.bare};
+    bool live = mapdump::is_live(stdout);
+    std::vector<std::string> logs = options.logs;
+    if (logs.empty()) logs.emplace_back("-");
+    int status = exit_parsed;
+    for (const std::string &path : logs) {
+        int log = mapdump::open_log(path.c_str());
+        if (log == -1 || !mapdump::annotate_log(annotation, log, live, out)) {
+            std::fprintf(stderr, "mapdump: %s: %s\n", path == "-" ? "standard input" : path.c_str(),
+                         std::strerror(errno));
+            status = exit_parse_failed;
+        }
+        if (log != -1) mapdump::close_log(log);
+        if (out.failed) break;
+    }
+    return finish(out, status);
+}
+
 }  // namespace
 
 int main(int argc, char **argv) {
@@ -78,7 +107,8 @@ int main(int argc, char **argv) {
     }
 
 #ifdef _WIN32
-    // CSV brings its own CRLF; a text-mode stdout would double the CR.
+    // CSV brings its own CRLF, and annotate passes every byte on as it
+    // came; a text-mode stdout would turn each LF into CR LF.
     _setmode(_fileno(stdout), _O_BINARY);
 #endif
     mapdump::OutputBuffer out{stdout, {}};
@@ -92,6 +122,8 @@ int main(int argc, char **argv) {
             return finish(out, exit_parsed);
         case mapdump::Mode::diff:
             return run_diff(options, out);
+        case mapdump::Mode::annotate:
+            return run_annotate(options, out);
         case mapdump::Mode::dump:
             break;
     }
