@@ -10,6 +10,13 @@ install(TARGETS tamrix_map EXPORT tamrix_map-targets
   LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}
   ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR}
   PUBLIC_HEADER DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
+if(WIN32)
+  # For hosts linked the MSVC way, and for those that load the DLL at run
+  # time: the import library and the names with their ordinals.
+  install(FILES $<TARGET_LINKER_FILE_DIR:tamrix_map>/tamrix_map.lib
+                ${PROJECT_SOURCE_DIR}/api/tamrix_map.def
+          DESTINATION ${CMAKE_INSTALL_LIBDIR})
+endif()
 if(TARGET mapdump)
   install(TARGETS mapdump RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 endif()

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Static checks of the 32-bit tamrix_map.dll, which these machines cannot
-# run: its export table (name, ordinal base, the eight names with their
+# Static checks of the 32-bit tamrix_map.dll, which hold even where wine32
+# cannot run: its export table (name, ordinal base, the eight names with their
 # ordinals and nothing else), its imports (system DLLs only), and how each
 # export returns: stdcall functions remove their arguments, so MapParse
 # ends in "ret $0x4", GetFirstRecord and GetNextRecord in "ret $0x8", and

@@ -1,7 +1,20 @@
 #!/usr/bin/env bash
-# Builds tamrix_map.dll for 32- and 64-bit Windows with the MinGW-w64 cross
-# compilers, checks the 32-bit DLL statically (these machines cannot run
-# 32-bit programs), and runs the 64-bit build's tests under wine64.
+# The Windows stage. What runs where:
+#   i686   tamrix_map.dll, the one users ship: built with MinGW-w64 and
+#          checked statically (export table, imports, how each export
+#          returns); then every test of its tree runs under wine32 in a
+#          fresh win32 prefix (the GoogleTest suites, the C hosts, the
+#          Windows host, mapdump's unit tests, the stack contract, 1,000
+#          loads and unloads), and so does the host linked the MSVC way.
+#   x86_64 the same tests under wine64 in a fresh win64 prefix, and its
+#          host linked the MSVC way.
+#   both   mapdump.exe prints the same bytes as the Linux mapdump for every
+#          map file under tests/ and examples/ and for a generated 16 MiB map;
+#          the MSVC-ABI hosts print the same bytes as their Linux build.
+# Where the kernel cannot execute i386 programs, qemu-i386 is registered
+# with binfmt_misc to run them. Only if 32-bit programs still cannot run,
+# the 32-bit runs are left out with one line saying SKIPPED and why; the
+# 32-bit build and its static checks stay.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
@@ -10,16 +23,152 @@ jobs=$(nproc)
 started=$SECONDS
 i686_build=build/mingw-i686
 x86_64_build=build/mingw-x86_64
+linux_build=build/linux
+compare_dir=build/windows-compare
 
-echo "== Windows i686: tamrix_map.dll, static checks"
+wine_dir=/usr/lib/wine
+wineserver=$wine_dir/wineserver
+export WINEDEBUG=-all
+export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
+# Under qemu-i386, wine32 needs the low 4 GiB of the address space kept for
+# it (without: "failed to map the shared user data"); ignored elsewhere.
+# Given to the 32-bit runs only: wine64's wineboot would otherwise set up
+# the 32-bit half of the win64 prefix too, which its 64-bit tests do not
+# use and which takes minutes under emulation.
+qemu_reserved_va=${QEMU_RESERVED_VA:-0xf7000000}
+unset QEMU_RESERVED_VA
+unset DISPLAY WAYLAND_DISPLAY
+
+# --- Can this machine run 32-bit programs? --------------------------------
+runs_i386() { QEMU_RESERVED_VA=$qemu_reserved_va "$wine_dir/wine" --version >/dev/null 2>&1; }
+
+# Sets skip_reason when 32-bit programs cannot be made to run.
+enable_i386() {
+    local binfmt=/proc/sys/fs/binfmt_misc interpreter=/usr/bin/qemu-i386-static
+    runs_i386 && return
+    if [ ! -e "$wine_dir/wine" ]; then
+        echo "FAIL: $wine_dir/wine is missing (install wine32:i386: bash scripts/install-deps.sh)" >&2
+        exit 1
+    fi
+    [ -e "$binfmt/register" ] || mount -t binfmt_misc binfmt_misc "$binfmt" 2>/dev/null || true
+    if [ ! -e "$binfmt/register" ]; then
+        skip_reason="this kernel cannot execute i386 programs and binfmt_misc is not available"
+    elif [ ! -x "$interpreter" ]; then
+        skip_reason="this kernel cannot execute i386 programs and $interpreter is missing"
+    elif [ ! -e "$binfmt/qemu-i386" ] &&
+        ! printf '%s' ':qemu-i386:M::\x7fELF\x01\x01\x01\x00\x00\x00\x00\x00\x00\x00\x00\x00\x02\x00\x03\x00:\xff\xff\xff\xff\xff\xfe\xfe\x00\xff\xff\xff\xff\xff\xff\xff\xff\xfe\xff\xff\xff:'"$interpreter"':F' \
+            >"$binfmt/register" 2>/dev/null; then
+        skip_reason="this kernel cannot execute i386 programs and qemu-i386 could not be registered with binfmt_misc"
+    elif ! runs_i386; then
+        skip_reason="this kernel cannot execute i386 programs, not even through qemu-i386: $(QEMU_RESERVED_VA=$qemu_reserved_va "$wine_dir/wine" --version 2>&1 | head -n 1)"
+    fi
+}
+
+skip_reason=
+enable_i386
+# Through qemu-i386 (QEMU_VERSION makes qemu say so), wine32 cannot carry
+# the tests yet: its wineboot gave up waiting after 13 minutes, wine
+# processes died ("stack smashing detected", an ld.so assertion, unhandled
+# breakpoints), and then services.exe spun in rt_sigprocmask while the
+# wine.inf install waited on the server for good. Set
+# TAMRIX_MAP_WINE32_EMULATED=1 to try them there all the same.
+if [ -z "$skip_reason" ] && [ "${TAMRIX_MAP_WINE32_EMULATED:-0}" != 1 ] &&
+    QEMU_VERSION=1 "$wine_dir/wine" --version 2>/dev/null | grep -q '^qemu-i386'; then
+    skip_reason="this kernel runs i386 programs only through qemu-i386 user emulation, under which wine32 hangs while making a win32 prefix (TAMRIX_MAP_WINE32_EMULATED=1 tries all the same)"
+fi
+if [ -n "$skip_reason" ]; then
+    echo "SKIPPED: the i686 tests, MSVC-ABI host and mapdump comparison under wine32: $skip_reason"
+fi
+
+# --- Wine prefixes ---------------------------------------------------------
+# Each run boots its prefixes in folders of new names. A server that still
+# runs for an earlier prefix is stopped and waited for before its folder
+# goes, so that no server of an earlier run meets the new prefix.
+stop_server() {
+    WINEPREFIX=$1 "$wineserver" -k 2>/dev/null || true
+    WINEPREFIX=$1 "$wineserver" -w 2>/dev/null || true
+}
+
+remove_prefixes() {
+    local prefix
+    for prefix in "$root"/build/wineprefix-*.??????; do
+        [ -d "$prefix" ] || continue
+        stop_server "$prefix"
+        rm -rf "$prefix"
+    done
+}
+
+# boot_prefix ARCH LOADER LOG: makes a prefix and prints its path. wineboot's
+# own status is not the test: under emulation its first process may give up
+# waiting while the set-up goes on. The set-up is done when the server has
+# no process left; the prefix works when a program runs in it.
+boot_prefix() {
+    local arch=$1 loader=$2 log=$3 prefix
+    prefix=$(mktemp -d "$root/build/wineprefix-$arch.XXXXXX")
+    stop_server "$prefix"
+    {
+        WINEPREFIX=$prefix WINEARCH=$arch "$loader" wineboot -i || true
+        WINEPREFIX=$prefix "$wineserver" -w
+        WINEPREFIX=$prefix WINEARCH=$arch "$loader" cmd /c exit
+    } >"$log" 2>&1 </dev/null && { echo "$prefix"; return; }
+    # Once more, in another new folder, with wine's messages shown.
+    echo "wineboot failed for $arch; once more with wine's messages:" >&2
+    stop_server "$prefix"
+    prefix=$(mktemp -d "$root/build/wineprefix-$arch.XXXXXX")
+    if ! {
+        WINEPREFIX=$prefix WINEARCH=$arch WINEDEBUG= "$loader" wineboot -i || true
+        WINEPREFIX=$prefix "$wineserver" -w
+        WINEPREFIX=$prefix WINEARCH=$arch WINEDEBUG= "$loader" cmd /c exit
+    } 2>&1 </dev/null | tee "$log.retry" >&2; then
+        stop_server "$prefix"
+        return 1
+    fi
+    echo "$prefix"
+}
+
+mkdir -p build "$compare_dir"
+remove_prefixes
+prefixes=()
+boot64= boot32=
+# Whatever happens: no boot left running, no server left for this run's
+# prefixes (the folders stay for a look at them until the next run).
+stop_all() {
+    local prefix
+    for job in $boot64 $boot32; do kill "$job" 2>/dev/null || true; done
+    for prefix in "$root"/build/wineprefix-*.??????; do
+        [ -d "$prefix" ] && stop_server "$prefix"
+    done
+}
+trap stop_all EXIT
+trap 'exit 130' INT TERM
+
+# The slow boots run while the trees build.
+boot_started=$SECONDS
+boot_prefix win64 "$wine_dir/wine64" build/wineboot-win64.log >build/wineprefix-win64.path &
+boot64=$!
+if [ -z "$skip_reason" ]; then
+    QEMU_RESERVED_VA=$qemu_reserved_va boot_prefix win32 "$wine_dir/wine" build/wineboot-win32.log \
+        >build/wineprefix-win32.path &
+    boot32=$!
+fi
+
+# wait_for_prefix PID PATH_FILE: the prefix's path once its boot is done.
+wait_for_prefix() {
+    if ! wait "$1"; then
+        echo "FAIL: no wine prefix could be set up" >&2
+        exit 1
+    fi
+    prefixes+=("$(cat "$2")")
+}
+
+# --- Builds and static checks ----------------------------------------------
+echo "== Windows i686: tamrix_map.dll and its tests"
 cmake -S . -B "$i686_build" -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake \
     -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTAMRIX_MAP_WARNINGS_AS_ERRORS=ON >/dev/null
-# The DLL, the two C hosts and mapdump, compiled against the header's __stdcall
-# prototypes (one links through the import library); nothing here runs.
-cmake --build "$i686_build" -j "$jobs" --target tamrix_map c_host_test win_host_test mapdump
+cmake --build "$i686_build" -j "$jobs"
 bash scripts/check-win32-dll.sh "$i686_build/bin/tamrix_map.dll"
 
-echo "== Windows x86_64: tamrix_map.dll, tests under wine64"
+echo "== Windows x86_64: tamrix_map.dll and its tests"
 cmake -S . -B "$x86_64_build" -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-x86_64.cmake \
     -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTAMRIX_MAP_WARNINGS_AS_ERRORS=ON >/dev/null
 cmake --build "$x86_64_build" -j "$jobs"
@@ -31,32 +180,79 @@ if [ "$imports" != "KERNEL32.dll msvcrt.dll" ]; then
     exit 1
 fi
 
-# A prefix of its own, made afresh, with no display, no .NET or Gecko
-# installers and no desktop menu entries written into $HOME.
-wine=/usr/lib/wine/wine64
-wineserver=/usr/lib/wine/wineserver
-export WINEPREFIX=$root/$x86_64_build/wineprefix
-export WINEARCH=win64 WINEDEBUG=-all
-export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
-unset DISPLAY WAYLAND_DISPLAY
-# A server left by an interrupted run would outlive its deleted prefix.
-if [ -d "$WINEPREFIX" ]; then "$wineserver" -k 2>/dev/null || true; fi
-rm -rf "$WINEPREFIX"
-wine_log=$root/$x86_64_build/wineboot.log
-if ! { "$wine" wineboot -i && "$wineserver" -w; } >"$wine_log" 2>&1 </dev/null; then
-    cat "$wine_log" >&2
-    exit 1
+# The Linux side of the comparisons: mapdump, the library, gen_map and the
+# MSVC-ABI host's source built with the C library.
+if [ ! -x "$linux_build/tools/mapdump/mapdump" ] || [ ! -x "$linux_build/bench/gen_map" ]; then
+    cmake -S . -B "$linux_build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTAMRIX_MAP_BUILD_BENCH=ON \
+        -DTAMRIX_MAP_BUILD_MAPDUMP=ON >/dev/null
+    cmake --build "$linux_build" -j "$jobs" --target mapdump gen_map
 fi
+linux_lib_dir=$(dirname "$(find "$linux_build" -maxdepth 3 -name 'libtamrix_map.so' -print -quit)")
+cc -O2 -Wall -Wextra -Werror -Iinclude tests/windows/msvc_host.c -o "$compare_dir/msvc_host" \
+    -L"$linux_lib_dir" -ltamrix_map -Wl,-rpath,"$root/$linux_lib_dir"
+for arch in i686 x86_64; do
+    build=build/mingw-$arch
+    bash tests/windows/build_msvc_host.sh "$arch" include "$build" "$compare_dir/$arch"
+    cp "$build/bin/tamrix_map.dll" "$compare_dir/$arch/"
+done
+"$linux_build/bench/gen_map" "$compare_dir/generated-16MiB.map" 16777216 >/dev/null
+echo "builds done: $((SECONDS - started)) s"
 
-# One persistent server for all tests, stopped whatever happens. Wine's
-# own service processes start with the first program of a session and
-# outlive it; started here, they hold no pipe of ctest's open.
-"$wineserver" -p
-trap '"$wineserver" -k 2>/dev/null || true' EXIT
-trap 'exit 130' INT TERM
-"$wine" cmd /c exit >>"$wine_log" 2>&1 </dev/null
+# --- Runs ----------------------------------------------------------------
+# compare ARCH LOADER: mapdump and the MSVC-ABI host of one Windows build
+# against their Linux builds, run from the repository's root so that the
+# paths they print are the same.
+compare() {
+    local arch=$1 loader=$2 map out differing=0
+    local maps=($(find tests examples -name '*.map' | sort) "$compare_dir/generated-16MiB.map")
+    for map in "${maps[@]}"; do
+        # Standard output and the exit status (stderr is text mode on Windows).
+        out=$compare_dir/$arch/mapdump-$(echo "$map" | tr '/' '_')
+        { "$linux_build/tools/mapdump/mapdump" "$map" && echo "exit 0" || echo "exit $?"; } >"$out.linux" 2>/dev/null
+        { "$loader" "build/mingw-$arch/bin/mapdump.exe" "$map" && echo "exit 0" || echo "exit $?"; } \
+            >"$out.windows" 2>/dev/null </dev/null
+        if ! cmp -s "$out.linux" "$out.windows"; then
+            echo "FAIL: mapdump for $arch prints other bytes than on Linux for $map" >&2
+            cmp "$out.linux" "$out.windows" >&2 || true
+            differing=$((differing + 1))
+        fi
+    done
+    echo "$arch mapdump.exe: the same bytes as Linux for ${#maps[@]} map files ($((${#maps[@]} - differing)) of ${#maps[@]})"
+    local host_args=(tests/data/mixed.map examples/sample.map tests/data/no-such.map)
+    "$compare_dir/msvc_host" "${host_args[@]}" >"$compare_dir/msvc_host.linux"
+    "$loader" "$compare_dir/$arch/msvc_host.exe" "${host_args[@]}" >"$compare_dir/$arch/msvc_host.out" </dev/null
+    echo "$arch MSVC-ABI host (clang-cl, lld-link, tamrix_map.lib) says:"
+    sed -n '1,5p; /^MapParse tests.data.no-such/,$p' "$compare_dir/$arch/msvc_host.out" | sed 's/^/    /'
+    if ! cmp "$compare_dir/msvc_host.linux" "$compare_dir/$arch/msvc_host.out"; then
+        echo "FAIL: the $arch MSVC-ABI host prints other bytes than on Linux" >&2
+        differing=$((differing + 1))
+    fi
+    return $((differing != 0))
+}
 
-# Timed here so that ctest's summary closes the output; its tests take
-# about a second.
-echo "Windows builds, static checks and wine prefix: $((SECONDS - started)) s"
-ctest --test-dir "$x86_64_build" --output-on-failure --timeout 300
+# run_windows ARCH LOADER PREFIX BUILD: one persistent server for the
+# prefix, then ctest of the build and the comparisons.
+run_windows() {
+    local arch=$1 loader=$2 prefix=$3 build=$4 status=0
+    export WINEPREFIX=$prefix
+    # Wine's own service processes start with the first program of a
+    # session and outlive it; started here, they hold no pipe of ctest's.
+    "$wineserver" -p
+    "$loader" cmd /c exit >/dev/null 2>&1 </dev/null
+    compare "$arch" "$loader" || status=1
+    ctest --test-dir "$build" --output-on-failure --timeout 1500 || status=1
+    return $status
+}
+
+failed=0
+wait_for_prefix "$boot64" build/wineprefix-win64.path
+echo "== x86_64 under wine64 (prefix ready $((SECONDS - boot_started)) s after its boot began)"
+run_windows x86_64 "$wine_dir/wine64" "${prefixes[-1]}" "$x86_64_build" || failed=1
+if [ -z "$skip_reason" ]; then
+    wait_for_prefix "$boot32" build/wineprefix-win32.path
+    echo "== i686 under wine32 (prefix ready $((SECONDS - boot_started)) s after its boot began)"
+    export QEMU_RESERVED_VA=$qemu_reserved_va
+    run_windows i686 "$wine_dir/wine" "${prefixes[-1]}" "$i686_build" || failed=1
+fi
+echo "Windows stage: $((SECONDS - started)) s"
+exit $failed
