@@ -1,14 +1,23 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build and the tests need, if missing.
+#   --example   only what building and running mapdump needs
+#               (scripts/run-example.sh)
 set -euo pipefail
 
+example_packages=(cmake gcc g++ make bison)          # the library and mapdump
 packages=(
-  cmake g++ make flex bison libgtest-dev googletest   # library and tests
+  "${example_packages[@]}" flex libgtest-dev googletest # tests
   g++-mingw-w64-i686 g++-mingw-w64-x86-64 wine64     # Windows DLLs
   binutils-mingw-w64-i686 binutils-mingw-w64-x86-64   # objdump, dlltool
   clang libclang-rt-14-dev valgrind gcovr              # hardening
   mawk pkg-config python3 time                         # tools, bench
+  dpkg-dev file lintian zip unzip                      # release packages
 )
+case ${1:-} in
+  --example) packages=("${example_packages[@]}") ;;
+  "") ;;
+  *) echo "usage: install-deps.sh [--example]" >&2; exit 2 ;;
+esac
 
 missing=()
 for package in "${packages[@]}"; do
