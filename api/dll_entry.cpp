@@ -1,7 +1,26 @@
-// The DLL's entry-point routine: nothing to set up or tear down, since all
-// state is static and records left at unload are the host's to free.
+// The DLL's entry-point routine. At FreeLibrary (reserved is NULL) it hands
+// back what each load allocates once and would otherwise leave behind at
+// every unload: the scanner's buffer and the emergency exception pool of
+// the statically linked C++ runtime. Records stay: they are the host's to
+// free. At process exit (reserved not NULL) the process takes it all.
 #ifdef _WIN32
 #include <windows.h>
 
-extern "C" BOOL WINAPI DllMain(HINSTANCE, DWORD, LPVOID) { return TRUE; }
+#include "map_reader.h"
+
+#if defined(__GLIBCXX__)
+namespace __gnu_cxx {
+void __freeres() noexcept;  // libstdc++'s own, for leak checkers
+}
+#endif
+
+extern "C" BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID reserved) {
+    if (reason == DLL_PROCESS_DETACH && reserved == nullptr) {
+        yylex_destroy();
+#if defined(__GLIBCXX__)
+        __gnu_cxx::__freeres();
+#endif
+    }
+    return TRUE;
+}
 #endif

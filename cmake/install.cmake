@@ -13,6 +13,13 @@ install(TARGETS tamrix_map EXPORT tamrix_map-targets
           NAMELINK_COMPONENT development
   ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT development
   PUBLIC_HEADER DESTINATION ${CMAKE_INSTALL_INCLUDEDIR} COMPONENT development)
+if(WIN32)
+  # For hosts linked the MSVC way, and for those that load the DLL at run
+  # time: the import library and the names with their ordinals.
+  install(FILES $<TARGET_LINKER_FILE_DIR:tamrix_map>/tamrix_map.lib
+                ${PROJECT_SOURCE_DIR}/api/tamrix_map.def
+          DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT development)
+endif()
 if(TARGET mapdump)
   install(TARGETS mapdump RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT tools)
 endif()

@@ -24,6 +24,25 @@ else()
 endif()
 target_sources(tamrix_map PRIVATE ${tamrix_map_def})
 
+# tamrix_map.lib, the import library for hosts linked the MSVC way (link.exe,
+# lld-link), beside MinGW's libtamrix_map.dll.a. llvm-dlltool writes the
+# short-import form MSVC's linker expects; for i686 it reads the decorated
+# .def, so the symbols keep their sizes (_MapParse@4) while the DLL is
+# imported by bare name (-k).
+find_program(TAMRIX_MAP_LLVM_DLLTOOL NAMES llvm-dlltool-14 llvm-dlltool)
+if(NOT TAMRIX_MAP_LLVM_DLLTOOL)
+  message(FATAL_ERROR "llvm-dlltool is needed for tamrix_map.lib (package llvm-14)")
+endif()
+if(CMAKE_SIZEOF_VOID_P EQUAL 4)
+  set(tamrix_map_lib_machine -m i386 -k)
+else()
+  set(tamrix_map_lib_machine -m i386:x86-64)
+endif()
+add_custom_command(TARGET tamrix_map POST_BUILD
+  COMMAND ${TAMRIX_MAP_LLVM_DLLTOOL} ${tamrix_map_lib_machine} -D tamrix_map.dll
+          -d ${tamrix_map_def} -l $<TARGET_LINKER_FILE_DIR:tamrix_map>/tamrix_map.lib
+  VERBATIM)
+
 if(CMAKE_CXX_COMPILER_ID STREQUAL "GNU")
   # libgcc, libstdc++ and winpthread linked in: the DLL depends on KERNEL32
   # and the C runtime only.

@@ -40,7 +40,8 @@ void yy_reset_input(std::FILE *stream);
 // 4 S_EOL.
 int yy_start_condition();
 // Frees the scanner's buffer, so that the next yy_reset_input allocates it
-// as the first parse of a process does. For tests and fuzzers.
+// as the first parse of a process does. For tests, fuzzers and the
+// unloading DLL.
 int yylex_destroy();
 
 extern char yytext[];

@@ -8,6 +8,8 @@ example_packages=(cmake gcc g++ make bison)          # the library and mapdump
 packages=(
   "${example_packages[@]}" flex libgtest-dev googletest # tests
   g++-mingw-w64-i686 g++-mingw-w64-x86-64 wine64     # Windows DLLs
+  wine32:i386 qemu-user-static                        # the 32-bit DLL run
+  clang-14 lld-14 llvm-14                             # hosts linked the MSVC way
   binutils-mingw-w64-i686 binutils-mingw-w64-x86-64   # objdump, dlltool
   clang libclang-rt-14-dev valgrind gcovr              # hardening
   mawk pkg-config python3 time                         # tools, bench
@@ -30,6 +32,11 @@ if ((${#missing[@]})); then
     echo "run as root (or install these packages yourself)" >&2
     exit 1
   fi
+  # wine32 is an i386 package.
+  if [[ " ${missing[*]} " == *" wine32:i386 "* ]]; then
+    dpkg --print-foreign-architectures | grep -qx i386 || dpkg --add-architecture i386
+  fi
   apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${missing[@]}" >/dev/null
+  # --no-remove: installing wine32:i386 must not take away anything else.
+  DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-remove "${missing[@]}" >/dev/null
 fi
