@@ -33,7 +33,7 @@ stage() { echo "== $* ($((SECONDS - started)) s)"; }
 
 # Compares a program's output (CR LF or LF) with the expected file.
 same_output() {  # what, expected file, actual file
-    if ! diff <(cat "$2") <(tr -d '\r' <"$3") >"$out/diff.txt"; then
+    if ! diff "$2" <(tr -d '\r' <"$3") >"$out/diff.txt"; then
         head -n 20 "$out/diff.txt" >&2
         fail "$1 differs from the Linux build's output"
     fi
