@@ -5,25 +5,29 @@ include(CMakePackageConfigHelpers)
 
 set(tamrix_map_cmake_dir ${CMAKE_INSTALL_LIBDIR}/cmake/tamrix_map)
 
+# Three components, the way Debian splits a library: the run-time library
+# (with its SONAME link), what building against it needs, and mapdump.
 install(TARGETS tamrix_map EXPORT tamrix_map-targets
-  RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR}
-  LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}
-  ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR}
-  PUBLIC_HEADER DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
+  RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT runtime
+  LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT runtime
+          NAMELINK_COMPONENT development
+  ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT development
+  PUBLIC_HEADER DESTINATION ${CMAKE_INSTALL_INCLUDEDIR} COMPONENT development)
 if(WIN32)
   # For hosts linked the MSVC way, and for those that load the DLL at run
   # time: the import library and the names with their ordinals.
   install(FILES $<TARGET_LINKER_FILE_DIR:tamrix_map>/tamrix_map.lib
                 ${PROJECT_SOURCE_DIR}/api/tamrix_map.def
-          DESTINATION ${CMAKE_INSTALL_LIBDIR})
+          DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT development)
 endif()
 if(TARGET mapdump)
-  install(TARGETS mapdump RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+  install(TARGETS mapdump RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT tools)
 endif()
 
 install(EXPORT tamrix_map-targets
   NAMESPACE tamrix_map::
-  DESTINATION ${tamrix_map_cmake_dir})
+  DESTINATION ${tamrix_map_cmake_dir}
+  COMPONENT development)
 configure_package_config_file(
   ${CMAKE_CURRENT_LIST_DIR}/tamrix_map-config.cmake.in
   ${CMAKE_CURRENT_BINARY_DIR}/tamrix_map-config.cmake
@@ -34,7 +38,8 @@ write_basic_package_version_file(
 install(FILES
   ${CMAKE_CURRENT_BINARY_DIR}/tamrix_map-config.cmake
   ${CMAKE_CURRENT_BINARY_DIR}/tamrix_map-config-version.cmake
-  DESTINATION ${tamrix_map_cmake_dir})
+  DESTINATION ${tamrix_map_cmake_dir}
+  COMPONENT development)
 
 # The .pc file finds the prefix from its own place, so that an installed
 # tree still works after it is moved (or installed with --prefix).
@@ -49,4 +54,5 @@ foreach(kind LIBDIR INCLUDEDIR)
   endif()
 endforeach()
 configure_file(${CMAKE_CURRENT_LIST_DIR}/tamrix_map.pc.in ${CMAKE_CURRENT_BINARY_DIR}/tamrix_map.pc @ONLY)
-install(FILES ${CMAKE_CURRENT_BINARY_DIR}/tamrix_map.pc DESTINATION ${tamrix_map_pc_dir})
+install(FILES ${CMAKE_CURRENT_BINARY_DIR}/tamrix_map.pc DESTINATION ${tamrix_map_pc_dir}
+  COMPONENT development)

@@ -1,16 +1,25 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build and the tests need, if missing.
+#   --example   only what building and running mapdump needs
+#               (scripts/run-example.sh)
 set -euo pipefail
 
+example_packages=(cmake gcc g++ make bison)          # the library and mapdump
 packages=(
-  cmake g++ make flex bison libgtest-dev googletest   # library and tests
+  "${example_packages[@]}" flex libgtest-dev googletest # tests
   g++-mingw-w64-i686 g++-mingw-w64-x86-64 wine64     # Windows DLLs
   wine32:i386 qemu-user-static                        # the 32-bit DLL run
   clang-14 lld-14 llvm-14                             # hosts linked the MSVC way
   binutils-mingw-w64-i686 binutils-mingw-w64-x86-64   # objdump, dlltool
   clang libclang-rt-14-dev valgrind gcovr              # hardening
   mawk pkg-config python3 time                         # tools, bench
+  dpkg-dev file lintian zip unzip                      # release packages
 )
+case ${1:-} in
+  --example) packages=("${example_packages[@]}") ;;
+  "") ;;
+  *) echo "usage: install-deps.sh [--example]" >&2; exit 2 ;;
+esac
 
 missing=()
 for package in "${packages[@]}"; do
@@ -24,7 +33,9 @@ if ((${#missing[@]})); then
     exit 1
   fi
   # wine32 is an i386 package.
-  dpkg --print-foreign-architectures | grep -qx i386 || dpkg --add-architecture i386
+  if [[ " ${missing[*]} " == *" wine32:i386 "* ]]; then
+    dpkg --print-foreign-architectures | grep -qx i386 || dpkg --add-architecture i386
+  fi
   apt-get update -qq
   # --no-remove: installing wine32:i386 must not take away anything else.
   DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-remove "${missing[@]}" >/dev/null

@@ -6,13 +6,17 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
 
-bash scripts/install-deps.sh
+# Only what mapdump needs: no wine, clang, valgrind or GoogleTest.
+bash scripts/install-deps.sh --example
 
-build=build/linux
+# A build of its own without tests, so that the test command's build
+# keeps its options.
+build=build/example
 log=$build/run-example.log
 mkdir -p "$build"
 echo "== building mapdump (log: $log)" >&2
-if ! { cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTAMRIX_MAP_WARNINGS_AS_ERRORS=ON &&
+if ! { cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTAMRIX_MAP_WARNINGS_AS_ERRORS=ON \
+           -DTAMRIX_MAP_BUILD_TESTS=OFF -DTAMRIX_MAP_BUILD_BENCH=OFF &&
        cmake --build "$build" --target mapdump -j "$(nproc)"; } >"$log" 2>&1; then
   cat "$log" >&2
   exit 1

@@ -14,3 +14,5 @@ bash bench/run.sh --smoke --build-dir build/linux  # the benchmark's 1 MiB smoke
 ctest --test-dir build/linux -j "$jobs" --output-on-failure
 bash scripts/test-windows.sh
 bash scripts/test-hardening.sh
+bash scripts/package.sh        # the release artifacts in dist/
+bash scripts/test-packages.sh  # each of them checked from its contents alone

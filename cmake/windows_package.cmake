@@ -1,0 +1,14 @@
+# The text files of the Windows release folder, with CR LF line ends:
+# README.txt (how to build and load a host) and LICENSE.txt, installed at
+# the top of the prefix beside bin/, include/ and lib/.
+if(CMAKE_SIZEOF_VOID_P EQUAL 4)
+  set(tamrix_map_zip_platform 32-bit)
+else()
+  set(tamrix_map_zip_platform 64-bit)
+endif()
+configure_file(${CMAKE_CURRENT_LIST_DIR}/windows/README.txt.in ${CMAKE_BINARY_DIR}/README.txt
+               @ONLY NEWLINE_STYLE CRLF)
+configure_file(${PROJECT_SOURCE_DIR}/LICENSE ${CMAKE_BINARY_DIR}/LICENSE.txt
+               @ONLY NEWLINE_STYLE CRLF)
+install(FILES ${CMAKE_BINARY_DIR}/README.txt ${CMAKE_BINARY_DIR}/LICENSE.txt
+        DESTINATION . COMPONENT documentation)

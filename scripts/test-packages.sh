@@ -1,0 +1,277 @@
+#!/usr/bin/env bash
+# Checks the artifacts of scripts/package.sh from their contents alone:
+# - the tar.gz, unpacked into an empty folder and moved: a host built
+#   through pkg-config and through find_package, and its mapdump;
+# - lintian on the three .deb files: no errors;
+# - each Windows zip, unpacked into an empty folder: its files, CR LF text,
+#   the version resources; a host built the MinGW way against
+#   lib/libtamrix_map.dll.a and the MSVC way (clang-cl, lld-link) against
+#   lib/tamrix_map.lib, run under wine with the zip's mapdump.exe;
+# - the .deb files installed with dpkg -i: the example host built through
+#   pkg-config and find_package against the system's files, run with
+#   mapdump, and the packages removed again (purged), also when a check
+#   fails.
+# Every output is compared with what the Linux build gives.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+cd "$root"
+
+version=$(sed -n 's/^project(tamrix_map VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
+dist=$root/dist
+out=$root/build/package-test
+sample=$root/examples/sample.map
+host_source=$root/examples/host.c
+version_text="tamrix_mal.dll Ver.1.0"
+deb_packages=(libtamrix-map1 libtamrix-map-dev tamrix-map-tools)
+rm -rf "$out"
+mkdir -p "$out"
+started=$SECONDS
+
+fail() { echo "FAIL: $*" >&2; exit 1; }
+pass() { echo "ok   $*"; }
+stage() { echo "== $* ($((SECONDS - started)) s)"; }
+
+# Compares a program's output (CR LF or LF) with the expected file.
+same_output() {  # what, expected file, actual file
+    if ! diff "$2" <(tr -d '\r' <"$3") >"$out/diff.txt"; then
+        head -n 20 "$out/diff.txt" >&2
+        fail "$1 differs from the Linux build's output"
+    fi
+    pass "$1: $(wc -l <"$2") lines as on Linux"
+}
+
+# Unpacks an archive into a fresh, empty folder and prints the folder.
+unpack() {  # archive
+    local folder
+    folder=$(mktemp -d "$out/unpacked.XXXXXX")
+    case $1 in
+        *.zip) unzip -q "$1" -d "$folder" ;;
+        *.tar.gz) tar -xzf "$1" -C "$folder" ;;
+    esac
+    echo "$folder"
+}
+
+cleanup_actions=()
+cleanup() {
+    local action
+    for action in "${cleanup_actions[@]}"; do eval "$action" || true; done
+}
+trap cleanup EXIT
+trap 'exit 130' INT TERM
+
+for file in "tamrix_map-$version-win32.zip" "tamrix_map-$version-win64.zip" \
+            "tamrix_map-$version-Linux-x86_64.tar.gz"; do
+    [ -f "$dist/$file" ] || fail "dist/$file is missing: run scripts/package.sh first"
+done
+debs=()
+for package in "${deb_packages[@]}"; do
+    deb=$(ls "$dist/${package}_${version}_"*.deb 2>/dev/null || true)
+    [ -f "$deb" ] || fail "dist/${package}_${version}_ARCH.deb is missing"
+    debs+=("$deb")
+done
+
+stage "tar.gz: unpacked, moved, used through pkg-config and find_package"
+tree=$(unpack "$dist/tamrix_map-$version-Linux-x86_64.tar.gz")/tamrix_map-$version-Linux-x86_64
+mv "$tree" "$out/moved-tree"
+tree=$out/moved-tree
+pc_dir=$(dirname "$(find "$tree" -name tamrix_map.pc)")
+lib_dir=$(dirname "$pc_dir")
+# shellcheck disable=SC2046 # the flags are meant to split
+cc -std=c99 -Wall -Wextra -Werror -o "$out/host-tree" "$host_source" \
+    $(PKG_CONFIG_PATH=$pc_dir pkg-config --cflags --libs tamrix_map)
+LD_LIBRARY_PATH=$lib_dir "$out/host-tree" "$sample" >"$out/expected-host.txt"
+grep -q "^28 records$" "$out/expected-host.txt" || fail "the host read $(tail -n 1 "$out/expected-host.txt")"
+pass "pkg-config host: $(tail -n 1 "$out/expected-host.txt")"
+# The MSVC-ABI host's source, built for Linux: the records by walk and by
+# node chain, a failure's message and the version text.
+missing_map=$out/no-such.map
+# shellcheck disable=SC2046 # the flags are meant to split
+cc -std=c99 -Wall -Wextra -Werror -o "$out/msvc-host-tree" tests/windows/msvc_host.c \
+    $(PKG_CONFIG_PATH=$pc_dir pkg-config --cflags --libs tamrix_map)
+LD_LIBRARY_PATH=$lib_dir "$out/msvc-host-tree" "$sample" "$missing_map" >"$out/expected-msvc-host.txt"
+grep -q "^message: can't open file $missing_map$" "$out/expected-msvc-host.txt" ||
+    fail "the MSVC-ABI host's Linux build gave no message for a missing file"
+cmake -S tests/hosts/consumer -B "$out/consumer-tree" -DCMAKE_PREFIX_PATH="$tree" \
+    -DCMAKE_BUILD_TYPE=Release >"$out/consumer-tree.log" 2>&1 &&
+    cmake --build "$out/consumer-tree" >>"$out/consumer-tree.log" 2>&1 ||
+    { cat "$out/consumer-tree.log" >&2; fail "find_package(tamrix_map) against the tar.gz"; }
+"$out/consumer-tree/consumer" "$sample" >"$out/consumer-tree.txt"
+same_output "find_package host" "$out/expected-host.txt" "$out/consumer-tree.txt"
+# mapdump finds the library beside it, wherever the tree is.
+"$tree/bin/mapdump" "$sample" >"$out/expected-mapdump.txt"
+"$tree/bin/mapdump" --version >"$out/mapdump-version.txt"
+[ "$(cat "$out/mapdump-version.txt")" = "$version_text" ] || fail "mapdump --version: $(cat "$out/mapdump-version.txt")"
+pass "mapdump from the moved tree: $(wc -l <"$out/expected-mapdump.txt") records, --version $version_text"
+
+stage "lintian on the Debian packages"
+lintian --tag-display-limit 0 "${debs[@]}" >"$out/lintian.txt" 2>&1 || true
+grep -v "running with root privileges" "$out/lintian.txt" || true
+if grep -q "^E:" "$out/lintian.txt"; then fail "lintian reports errors"; fi
+pass "lintian: no errors ($(grep -c "^W:" "$out/lintian.txt" || true) warnings)"
+
+# --- Windows zips -----------------------------------------------------
+
+wine_dir=/usr/lib/wine
+# Wine in a prefix of its own, made afresh (a new path each time, so no
+# server of an earlier prefix meets it); one try more when wineboot fails.
+start_wine() {  # launcher, WINEARCH
+    local launcher=$1 try
+    export WINEARCH=$2 WINEDEBUG=-all
+    export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
+    unset DISPLAY WAYLAND_DISPLAY
+    for try in 1 2; do
+        WINEPREFIX=$(mktemp -d "$out/wineprefix-$2.XXXXXX")
+        export WINEPREFIX
+        cleanup_actions+=("WINEPREFIX=$WINEPREFIX $wine_dir/wineserver -k 2>/dev/null")
+        if "$launcher" wineboot -i >"$out/wineboot-$2.log" 2>&1 </dev/null &&
+           "$wine_dir/wineserver" -w; then
+            "$wine_dir/wineserver" -p  # one server for all the programs
+            return 0
+        fi
+        echo "wineboot -i failed in $WINEPREFIX (try $try):" >&2
+        cat "$out/wineboot-$2.log" >&2
+        "$wine_dir/wineserver" -k 2>/dev/null || true
+    done
+    fail "wine could not make a $2 prefix"
+}
+
+# The version resource as strings -el shows it: each name is followed by
+# its value.
+check_version_resource() {  # binary, file name
+    local key value expected
+    strings -el "$1" >"$out/resource.txt"
+    for key in FileVersion ProductVersion ProductName OriginalFilename FileDescription LegalCopyright; do
+        value=$(grep -A1 -x "$key" "$out/resource.txt" | sed -n 2p)
+        case $key in
+            FileVersion | ProductVersion) expected=$version.0 ;;
+            ProductName) expected=tamrix_map ;;
+            OriginalFilename) expected=$2 ;;
+            *) expected=$value ;;
+        esac
+        [ -n "$value" ] && [ "$value" = "$expected" ] ||
+            fail "$2: version resource $key is '$value', expected '$expected'"
+    done
+    pass "$2: version resource FileVersion $version.0, ProductName tamrix_map, OriginalFilename $2"
+}
+
+# 32-bit Windows programs run only where wine32 is installed and the
+# kernel runs 32-bit code itself: a 64-bit program asks for getpid through
+# the 32-bit system call gate, which such kernels answer and others fault.
+# (Through qemu-i386, wine32 cannot start a program: "failed to map the
+# shared user data".)
+runs_32_bit() {
+    if [ ! -x "$wine_dir/wine" ]; then
+        why_not_32_bit="wine32 is not installed ($wine_dir/wine)"
+        return 1
+    fi
+    cat >"$out/ia32_probe.c" <<'C'
+#include <unistd.h>
+int main(void) {
+    long result = 20; /* getpid in the 32-bit system call table */
+    __asm__ volatile("int $0x80" : "+a"(result) : : "memory");
+    return result == (long)getpid() ? 0 : 1;
+}
+C
+    cc -o "$out/ia32_probe" "$out/ia32_probe.c"
+    # (The subshell waits for the probe itself, so a fault's report goes
+    # to /dev/null as well.)
+    if ! (ulimit -c 0; "$out/ia32_probe"; exit $?) 2>/dev/null; then
+        why_not_32_bit="this kernel runs no 32-bit code (IA-32 emulation off: its 32-bit system call gate faults)"
+        return 1
+    fi
+}
+
+for target in win64:x86_64:i386:wine64 win32:i686:i386:wine; do
+    IFS=: read -r platform arch machine launcher <<<"$target"
+    [ "$platform" = win64 ] && machine=i386:x86-64
+    name=tamrix_map-$version-$platform
+    stage "$name.zip: from its contents alone"
+    top=$(unpack "$dist/$name.zip")
+    listing=$(cd "$top" && find . -type f | sed 's|^\./||' | sort | paste -sd ' ' -)
+    wanted="$name/LICENSE.txt $name/README.txt $name/bin/mapdump.exe $name/bin/tamrix_map.dll"
+    wanted+=" $name/include/tamrix_map.h $name/lib/libtamrix_map.dll.a $name/lib/tamrix_map.def"
+    wanted+=" $name/lib/tamrix_map.lib"
+    [ "$listing" = "$wanted" ] || fail "$name.zip holds: $listing"
+    pass "one folder $name/ with the eight files"
+    folder=$top/$name
+    for text in README.txt LICENSE.txt; do
+        if grep -q $'[^\r]$\|^$' "$folder/$text"; then fail "$text has a line without CR LF"; fi
+    done
+    grep -q "LICENSE.txt" "$folder/README.txt" || fail "README.txt does not point to LICENSE.txt"
+    pass "README.txt and LICENSE.txt with CR LF line ends"
+    for binary in tamrix_map.dll mapdump.exe; do
+        objdump_format=$($arch-w64-mingw32-objdump -f "$folder/bin/$binary" | sed -n 's/.*architecture: \([^,]*\),.*/\1/p')
+        [ "$objdump_format" = "$machine" ] || fail "$binary is built for $objdump_format"
+        check_version_resource "$folder/bin/$binary" "$binary"
+    done
+
+    work=$out/hosts-$platform
+    mkdir -p "$work"
+    cp "$folder/bin/tamrix_map.dll" "$work/"  # beside the hosts, as README.txt says
+    "$arch-w64-mingw32-gcc" -std=c99 -Wall -Wextra -Werror -static -I"$folder/include" \
+        -o "$work/host-mingw.exe" "$host_source" "$folder/lib/libtamrix_map.dll.a"
+    pass "MinGW host linked against lib/libtamrix_map.dll.a"
+    bash tests/windows/build_msvc_host.sh "$arch" "$folder/include" "$folder/lib" "$work" \
+        >"$work/msvc-build.log" 2>&1 || { cat "$work/msvc-build.log" >&2; fail "MSVC-ABI host"; }
+    pass "MSVC-ABI host (clang-cl, lld-link /nodefaultlib) linked against lib/tamrix_map.lib"
+
+    if [ "$platform" = win32 ] && ! runs_32_bit; then
+        echo "SKIPPED: running the win32 zip's programs: $why_not_32_bit"
+        continue
+    fi
+    start_wine "$wine_dir/$launcher" "$platform"
+    "$wine_dir/$launcher" "$work/host-mingw.exe" "$sample" >"$work/host-mingw.txt" </dev/null
+    same_output "$platform MinGW host under $launcher" "$out/expected-host.txt" "$work/host-mingw.txt"
+    "$wine_dir/$launcher" "$work/msvc_host.exe" "$sample" "$missing_map" >"$work/msvc-host.txt" </dev/null
+    same_output "$platform MSVC-ABI host under $launcher" "$out/expected-msvc-host.txt" "$work/msvc-host.txt"
+    "$wine_dir/$launcher" "$folder/bin/mapdump.exe" "$sample" >"$work/mapdump.txt" </dev/null
+    same_output "$platform bin/mapdump.exe under $launcher" "$out/expected-mapdump.txt" "$work/mapdump.txt"
+    "$wine_dir/wineserver" -k 2>/dev/null || true
+done
+
+# --- Debian packages, installed for as short a time as possible ---------
+
+stage "Debian packages: dpkg -i, hosts against the system's files, dpkg --purge"
+for package in "${deb_packages[@]}"; do
+    if dpkg-query -W -f='${db:Status-Abbrev}' "$package" 2>/dev/null | grep -q '^[ih]'; then
+        fail "$package is installed already; this check installs and removes it itself"
+    fi
+done
+# The consumer's build folder is configured after the install; its
+# sources and the compiler checks cost nothing while the packages are in.
+# Removed with --purge: dpkg -r alone keeps libtamrix-map1's postrm (the
+# ldconfig call CPack writes) and leaves the package in state "rc".
+cleanup_actions+=("dpkg --purge ${deb_packages[*]} >'$out/dpkg-remove.log' 2>&1")
+dpkg -i "${debs[@]}" >"$out/dpkg-install.log" 2>&1 || { cat "$out/dpkg-install.log" >&2; fail "dpkg -i"; }
+installed_at=$SECONDS
+pass "dpkg -i ${deb_packages[*]}"
+# shellcheck disable=SC2046 # the flags are meant to split
+cc -std=c99 -Wall -Wextra -Werror -o "$out/host-system" "$host_source" $(pkg-config --cflags --libs tamrix_map)
+"$out/host-system" "$sample" >"$out/host-system.txt"
+same_output "pkg-config host on the installed packages" "$out/expected-host.txt" "$out/host-system.txt"
+loaded=$(ldd "$out/host-system" | awk '/libtamrix_map/ {print $3}')
+case $loaded in
+    /usr/lib/*/libtamrix_map.so.1 | /lib/*/libtamrix_map.so.1) pass "it loads $loaded" ;;
+    *) fail "the host loads '$loaded', not the packaged library" ;;
+esac
+cmake -S tests/hosts/consumer -B "$out/consumer-system" -DCMAKE_BUILD_TYPE=Release \
+    >"$out/consumer-system.log" 2>&1 &&
+    cmake --build "$out/consumer-system" >>"$out/consumer-system.log" 2>&1 ||
+    { cat "$out/consumer-system.log" >&2; fail "find_package(tamrix_map) against the installed packages"; }
+grep -q "tamrix_map_DIR:PATH=/usr/lib/" "$out/consumer-system/CMakeCache.txt" ||
+    fail "find_package found $(grep tamrix_map_DIR "$out/consumer-system/CMakeCache.txt")"
+"$out/consumer-system/consumer" "$sample" >"$out/consumer-system.txt"
+same_output "find_package host on the installed packages" "$out/expected-host.txt" "$out/consumer-system.txt"
+mapdump "$sample" >"$out/mapdump-system.txt"
+same_output "$(command -v mapdump)" "$out/expected-mapdump.txt" "$out/mapdump-system.txt"
+dpkg --purge "${deb_packages[@]}" >"$out/dpkg-remove.log" 2>&1 ||
+    { cat "$out/dpkg-remove.log" >&2; fail "dpkg --purge"; }
+unset 'cleanup_actions[-1]'
+for package in "${deb_packages[@]}"; do
+    state=$(dpkg-query -W -f='${db:Status-Abbrev}' "$package" 2>/dev/null || true)
+    case $state in "" | "un "*) ;; *) fail "$package is left in state '$state'" ;; esac
+done
+[ ! -e /usr/include/tamrix_map.h ] || fail "/usr/include/tamrix_map.h is left behind"
+pass "dpkg --purge: the packages were installed for $((SECONDS - installed_at)) s and are gone"
+
+stage "all package checks passed"
