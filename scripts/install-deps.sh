@@ -8,7 +8,7 @@ example_packages=(cmake gcc g++ make bison)          # the library and mapdump
 packages=(
   "${example_packages[@]}" flex libgtest-dev googletest # tests
   g++-mingw-w64-i686 g++-mingw-w64-x86-64 wine64     # Windows DLLs
-  wine32:i386 qemu-user-static                        # the 32-bit DLL run
+  wine32:i386                                         # the 32-bit DLL run
   clang-14 lld-14 llvm-14                             # hosts linked the MSVC way
   binutils-mingw-w64-i686 binutils-mingw-w64-x86-64   # objdump, dlltool
   clang libclang-rt-14-dev valgrind gcovr              # hardening

@@ -111,28 +111,14 @@ pass "lintian: no errors ($(grep -c "^W:" "$out/lintian.txt" || true) warnings)"
 
 # --- Windows zips -----------------------------------------------------
 
-wine_dir=/usr/lib/wine
-# Wine in a prefix of its own, made afresh (a new path each time, so no
-# server of an earlier prefix meets it); one try more when wineboot fails.
+source scripts/wine.sh
+# Wine in a prefix of its own, made afresh, with one server for all the
+# programs of a zip.
 start_wine() {  # launcher, WINEARCH
-    local launcher=$1 try
-    export WINEARCH=$2 WINEDEBUG=-all
-    export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
-    unset DISPLAY WAYLAND_DISPLAY
-    for try in 1 2; do
-        WINEPREFIX=$(mktemp -d "$out/wineprefix-$2.XXXXXX")
-        export WINEPREFIX
-        cleanup_actions+=("WINEPREFIX=$WINEPREFIX $wine_dir/wineserver -k 2>/dev/null")
-        if "$launcher" wineboot -i >"$out/wineboot-$2.log" 2>&1 </dev/null &&
-           "$wine_dir/wineserver" -w; then
-            "$wine_dir/wineserver" -p  # one server for all the programs
-            return 0
-        fi
-        echo "wineboot -i failed in $WINEPREFIX (try $try):" >&2
-        cat "$out/wineboot-$2.log" >&2
-        "$wine_dir/wineserver" -k 2>/dev/null || true
-    done
-    fail "wine could not make a $2 prefix"
+    WINEPREFIX=$(boot_prefix "$2" "$1" "$out/wineboot-$2.log" "$out") || fail "wine could not make a $2 prefix"
+    export WINEPREFIX
+    cleanup_actions+=("stop_server $WINEPREFIX")
+    "$wineserver" -p
 }
 
 # The version resource as strings -el shows it: each name is followed by
@@ -154,32 +140,7 @@ check_version_resource() {  # binary, file name
     pass "$2: version resource FileVersion $version.0, ProductName tamrix_map, OriginalFilename $2"
 }
 
-# 32-bit Windows programs run only where wine32 is installed and the
-# kernel runs 32-bit code itself: a 64-bit program asks for getpid through
-# the 32-bit system call gate, which such kernels answer and others fault.
-# (Through qemu-i386, wine32 cannot start a program: "failed to map the
-# shared user data".)
-runs_32_bit() {
-    if [ ! -x "$wine_dir/wine" ]; then
-        why_not_32_bit="wine32 is not installed ($wine_dir/wine)"
-        return 1
-    fi
-    cat >"$out/ia32_probe.c" <<'C'
-#include <unistd.h>
-int main(void) {
-    long result = 20; /* getpid in the 32-bit system call table */
-    __asm__ volatile("int $0x80" : "+a"(result) : : "memory");
-    return result == (long)getpid() ? 0 : 1;
-}
-C
-    cc -o "$out/ia32_probe" "$out/ia32_probe.c"
-    # (The subshell waits for the probe itself, so a fault's report goes
-    # to /dev/null as well.)
-    if ! (ulimit -c 0; "$out/ia32_probe"; exit $?) 2>/dev/null; then
-        why_not_32_bit="this kernel runs no 32-bit code (IA-32 emulation off: its 32-bit system call gate faults)"
-        return 1
-    fi
-}
+why_not_32_bit=$(win32_skip_reason "$out/ia32-probe")
 
 for target in win64:x86_64:i386:wine64 win32:i686:i386:wine; do
     IFS=: read -r platform arch machine launcher <<<"$target"
@@ -215,7 +176,7 @@ for target in win64:x86_64:i386:wine64 win32:i686:i386:wine; do
         >"$work/msvc-build.log" 2>&1 || { cat "$work/msvc-build.log" >&2; fail "MSVC-ABI host"; }
     pass "MSVC-ABI host (clang-cl, lld-link /nodefaultlib) linked against lib/tamrix_map.lib"
 
-    if [ "$platform" = win32 ] && ! runs_32_bit; then
+    if [ "$platform" = win32 ] && [ -n "$why_not_32_bit" ]; then
         echo "SKIPPED: running the win32 zip's programs: $why_not_32_bit"
         continue
     fi
@@ -226,7 +187,7 @@ for target in win64:x86_64:i386:wine64 win32:i686:i386:wine; do
     same_output "$platform MSVC-ABI host under $launcher" "$out/expected-msvc-host.txt" "$work/msvc-host.txt"
     "$wine_dir/$launcher" "$folder/bin/mapdump.exe" "$sample" >"$work/mapdump.txt" </dev/null
     same_output "$platform bin/mapdump.exe under $launcher" "$out/expected-mapdump.txt" "$work/mapdump.txt"
-    "$wine_dir/wineserver" -k 2>/dev/null || true
+    stop_server "$WINEPREFIX"
 done
 
 # --- Debian packages, installed for as short a time as possible ---------

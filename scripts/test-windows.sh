@@ -11,10 +11,9 @@
 #   both   mapdump.exe prints the same bytes as the Linux mapdump for every
 #          map file under tests/ and examples/ and for a generated 16 MiB map;
 #          the MSVC-ABI hosts print the same bytes as their Linux build.
-# Where the kernel cannot execute i386 programs, qemu-i386 is registered
-# with binfmt_misc to run them. Only if 32-bit programs still cannot run,
-# the 32-bit runs are left out with one line saying SKIPPED and why; the
-# 32-bit build and its static checks stay.
+# Where the kernel cannot execute 32-bit programs, the 32-bit runs are left
+# out with one line saying SKIPPED and why; the 32-bit build and its static
+# checks stay.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
@@ -26,108 +25,19 @@ x86_64_build=build/mingw-x86_64
 linux_build=build/linux
 compare_dir=build/windows-compare
 
-wine_dir=/usr/lib/wine
-wineserver=$wine_dir/wineserver
-export WINEDEBUG=-all
-export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
-# Under qemu-i386, wine32 needs the low 4 GiB of the address space kept for
-# it (without: "failed to map the shared user data"); ignored elsewhere.
-# Given to the 32-bit runs only: wine64's wineboot would otherwise set up
-# the 32-bit half of the win64 prefix too, which its 64-bit tests do not
-# use and which takes minutes under emulation.
-qemu_reserved_va=${QEMU_RESERVED_VA:-0xf7000000}
-unset QEMU_RESERVED_VA
-unset DISPLAY WAYLAND_DISPLAY
+source scripts/wine.sh
 
 # --- Can this machine run 32-bit programs? --------------------------------
-runs_i386() { QEMU_RESERVED_VA=$qemu_reserved_va "$wine_dir/wine" --version >/dev/null 2>&1; }
-
-# Sets skip_reason when 32-bit programs cannot be made to run.
-enable_i386() {
-    local binfmt=/proc/sys/fs/binfmt_misc interpreter=/usr/bin/qemu-i386-static
-    runs_i386 && return
-    if [ ! -e "$wine_dir/wine" ]; then
-        echo "FAIL: $wine_dir/wine is missing (install wine32:i386: bash scripts/install-deps.sh)" >&2
-        exit 1
-    fi
-    [ -e "$binfmt/register" ] || mount -t binfmt_misc binfmt_misc "$binfmt" 2>/dev/null || true
-    if [ ! -e "$binfmt/register" ]; then
-        skip_reason="this kernel cannot execute i386 programs and binfmt_misc is not available"
-    elif [ ! -x "$interpreter" ]; then
-        skip_reason="this kernel cannot execute i386 programs and $interpreter is missing"
-    elif [ ! -e "$binfmt/qemu-i386" ] &&
-        ! printf '%s' ':qemu-i386:M::\x7fELF\x01\x01\x01\x00\x00\x00\x00\x00\x00\x00\x00\x00\x02\x00\x03\x00:\xff\xff\xff\xff\xff\xfe\xfe\x00\xff\xff\xff\xff\xff\xff\xff\xff\xfe\xff\xff\xff:'"$interpreter"':F' \
-            >"$binfmt/register" 2>/dev/null; then
-        skip_reason="this kernel cannot execute i386 programs and qemu-i386 could not be registered with binfmt_misc"
-    elif ! runs_i386; then
-        skip_reason="this kernel cannot execute i386 programs, not even through qemu-i386: $(QEMU_RESERVED_VA=$qemu_reserved_va "$wine_dir/wine" --version 2>&1 | head -n 1)"
-    fi
-}
-
-skip_reason=
-enable_i386
-# Through qemu-i386 (QEMU_VERSION makes qemu say so), wine32 cannot carry
-# the tests yet: its wineboot gave up waiting after 13 minutes, wine
-# processes died ("stack smashing detected", an ld.so assertion, unhandled
-# breakpoints), and then services.exe spun in rt_sigprocmask while the
-# wine.inf install waited on the server for good. Set
-# TAMRIX_MAP_WINE32_EMULATED=1 to try them there all the same.
-if [ -z "$skip_reason" ] && [ "${TAMRIX_MAP_WINE32_EMULATED:-0}" != 1 ] &&
-    QEMU_VERSION=1 "$wine_dir/wine" --version 2>/dev/null | grep -q '^qemu-i386'; then
-    skip_reason="this kernel runs i386 programs only through qemu-i386 user emulation, under which wine32 hangs while making a win32 prefix (TAMRIX_MAP_WINE32_EMULATED=1 tries all the same)"
-fi
+# Where it cannot, the 32-bit runs are left out with one line saying so.
+# (qemu-i386's user emulation, registered with binfmt_misc, runs the wine32
+# loader on such kernels, but wine32 hangs there while making a prefix.)
+skip_reason=$(win32_skip_reason build/ia32-probe)
 if [ -n "$skip_reason" ]; then
     echo "SKIPPED: the i686 tests, MSVC-ABI host and mapdump comparison under wine32: $skip_reason"
 fi
 
-# --- Wine prefixes ---------------------------------------------------------
-# Each run boots its prefixes in folders of new names. A server that still
-# runs for an earlier prefix is stopped and waited for before its folder
-# goes, so that no server of an earlier run meets the new prefix.
-stop_server() {
-    WINEPREFIX=$1 "$wineserver" -k 2>/dev/null || true
-    WINEPREFIX=$1 "$wineserver" -w 2>/dev/null || true
-}
-
-remove_prefixes() {
-    local prefix
-    for prefix in "$root"/build/wineprefix-*.??????; do
-        [ -d "$prefix" ] || continue
-        stop_server "$prefix"
-        rm -rf "$prefix"
-    done
-}
-
-# boot_prefix ARCH LOADER LOG: makes a prefix and prints its path. wineboot's
-# own status is not the test: under emulation its first process may give up
-# waiting while the set-up goes on. The set-up is done when the server has
-# no process left; the prefix works when a program runs in it.
-boot_prefix() {
-    local arch=$1 loader=$2 log=$3 prefix
-    prefix=$(mktemp -d "$root/build/wineprefix-$arch.XXXXXX")
-    stop_server "$prefix"
-    {
-        WINEPREFIX=$prefix WINEARCH=$arch "$loader" wineboot -i || true
-        WINEPREFIX=$prefix "$wineserver" -w
-        WINEPREFIX=$prefix WINEARCH=$arch "$loader" cmd /c exit
-    } >"$log" 2>&1 </dev/null && { echo "$prefix"; return; }
-    # Once more, in another new folder, with wine's messages shown.
-    echo "wineboot failed for $arch; once more with wine's messages:" >&2
-    stop_server "$prefix"
-    prefix=$(mktemp -d "$root/build/wineprefix-$arch.XXXXXX")
-    if ! {
-        WINEPREFIX=$prefix WINEARCH=$arch WINEDEBUG= "$loader" wineboot -i || true
-        WINEPREFIX=$prefix "$wineserver" -w
-        WINEPREFIX=$prefix WINEARCH=$arch WINEDEBUG= "$loader" cmd /c exit
-    } 2>&1 </dev/null | tee "$log.retry" >&2; then
-        stop_server "$prefix"
-        return 1
-    fi
-    echo "$prefix"
-}
-
 mkdir -p build "$compare_dir"
-remove_prefixes
+remove_prefixes "$root/build"
 prefixes=()
 boot64= boot32=
 # Whatever happens: no boot left running, no server left for this run's
@@ -144,11 +54,10 @@ trap 'exit 130' INT TERM
 
 # The slow boots run while the trees build.
 boot_started=$SECONDS
-boot_prefix win64 "$wine_dir/wine64" build/wineboot-win64.log >build/wineprefix-win64.path &
+boot_prefix win64 "$wine_dir/wine64" build/wineboot-win64.log "$root/build" >build/wineprefix-win64.path &
 boot64=$!
 if [ -z "$skip_reason" ]; then
-    QEMU_RESERVED_VA=$qemu_reserved_va boot_prefix win32 "$wine_dir/wine" build/wineboot-win32.log \
-        >build/wineprefix-win32.path &
+    boot_prefix win32 "$wine_dir/wine" build/wineboot-win32.log "$root/build" >build/wineprefix-win32.path &
     boot32=$!
 fi
 
@@ -251,7 +160,6 @@ run_windows x86_64 "$wine_dir/wine64" "${prefixes[-1]}" "$x86_64_build" || faile
 if [ -z "$skip_reason" ]; then
     wait_for_prefix "$boot32" build/wineprefix-win32.path
     echo "== i686 under wine32 (prefix ready $((SECONDS - boot_started)) s after its boot began)"
-    export QEMU_RESERVED_VA=$qemu_reserved_va
     run_windows i686 "$wine_dir/wine" "${prefixes[-1]}" "$i686_build" || failed=1
 fi
 echo "Windows stage: $((SECONDS - started)) s"
