@@ -23,5 +23,5 @@ done
 if [ ! -f "$build_dir/CMakeCache.txt" ]; then
   cmake -S . -B "$build_dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 fi
-cmake --build "$build_dir" -j 2 --target gen_map parse_map >/dev/null
+cmake --build "$build_dir" -j 2 --target gen_map parse_map count_tokens >/dev/null
 python3 bench/bench.py --build-dir "$build_dir" --data-dir build/bench-data "${args[@]}"
