@@ -436,15 +436,97 @@ void keep_token_text() {
 int map_grammar_parse();
 extern MapTokenValue map_grammar_lval;
 
+namespace {
+
+// What the parser's token source knows beyond the scanner. Once the parser
+// has been handed a line end, it stands between two lines whenever the
+// scanner is at the beginning of one, and a line whose tokens hold no
+// ADDRESS takes it through no action back to where it stood. Such lines
+// are passed over whole; a record line of the plain shape is matched in
+// one go and its five tokens handed out from here.
+bool parser_between_lines = false;
+int record_tokens_left = 0;  // of the record line matched in one go
+
+constexpr int record_line_tokens[5] = {LINE_HEAD, ADDR_KEYWORD, ADDRESS, SYMBOL_NAME, RECORD_END};
+
+const char *skip_blanks(const char *p) {
+    while (class_of(*p) & SKIP) ++p;
+    return p;
+}
+
+// At the beginning of a line, with the parser between lines: passes over
+// the lines that cannot make an ADDRESS, and takes a record line of the
+// plain shape (head, keyword, address, name, each behind nothing but
+// blanks and punctuation) whole. Returns whether it took one; otherwise
+// the scanner goes on from the line it stopped at. Lines that reach beyond
+// the buffered data, or are long enough to hold a run at the token limit,
+// are left to the scanner.
+[[gnu::noinline]] bool take_lines() {
+    const char *p = scan_position;
+    const char *end = buffer->chars + buffer->held;
+    for (;;) {
+        const char *lf = static_cast<const char *>(std::memchr(p, '\n', static_cast<std::size_t>(end - p)));
+        if (!lf || static_cast<std::size_t>(lf - p) >= longest_match) break;
+        const char *keyword = nullptr;
+        if (class_of(*p) & NAME_START) {
+            const char *head_end = skip_run<NAME>(p, end);
+            if (*head_end != '-') keyword = find_keyword(head_end, lf);
+        }
+        if (!keyword) {  // only a LINE_END, or LINE_HEAD LINE_END
+            ++yylineno;
+            p = lf + 1;
+            continue;
+        }
+        scan_position = p;
+        line_feed = lf;
+        const char *address = skip_blanks(keyword + 5);
+        const char *address_end = skip_run<NAME>(address, end);
+        if (*address_end == '-' ||
+            !read_address(address, static_cast<std::size_t>(address_end - address), yylval.address))
+            return false;
+        const char *name = skip_blanks(address_end);
+        const char *name_end = skip_run<NAME>(name, end);
+        if (!(class_of(*name) & NAME_START) || *name_end == '-') return false;
+        std::size_t length = static_cast<std::size_t>(name_end - name);
+        copy_text(symbol_name, name, length);
+        symbol_name[length] = '\0';
+        yylval.name = symbol_name;
+        yylval.name_length = static_cast<std::uint32_t>(length);
+        token_start = lf > name_end && lf[-1] == '\r' ? lf - 1 : lf;
+        token_length = static_cast<std::size_t>(lf + 1 - token_start);
+        scan_position = lf + 1;
+        record_tokens_left = 5;
+        return true;
+    }
+    scan_position = p;
+    return false;
+}
+
+// scan() for the parser, kept out of its loop so that the loop keeps its
+// state in registers.
+[[gnu::noinline]] int scan_for_parser() { return scan(); }
+
+}  // namespace
+
 // The parser's token source. yytext is left alone: only the token the
-// parser stops at is ever quoted, and yyparse copies that one.
-int map_grammar_lex() {
-    int token = scan();
+// parser stops at is ever quoted, and yyparse copies that one. Inlined
+// into the parser, which is compiled at the end of this file.
+[[gnu::always_inline]] inline int map_grammar_lex() {
+    int token;
+    if (record_tokens_left || (parser_between_lines && take_lines())) {
+        token = record_line_tokens[5 - record_tokens_left--];
+        if (token == RECORD_END) ++yylineno;
+    } else {
+        token = scan_for_parser();
+        parser_between_lines = token == LINE_END || token == RECORD_END;
+    }
     map_grammar_lval = yylval;
     return token;
 }
 
 int yyparse() {
+    parser_between_lines = false;
+    record_tokens_left = 0;
     int result = map_grammar_parse();
     // The driver quotes the text of the token the parser stopped at.
     keep_token_text();
@@ -477,3 +559,15 @@ int yylex_destroy() {
     }
     return 0;
 }
+
+// The parser that bison generates from map_grammar.y. It is compiled here,
+// last, because its macros rename yylex, yylval and the like, and so that
+// the scanner runs inline in its loop instead of behind a call per token.
+#if defined(__GNUC__)
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wunused-parameter"
+#endif
+#include "map_grammar.cpp"
+#if defined(__GNUC__)
+#pragma GCC diagnostic pop
+#endif
