@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
 # Builds the library and the benchmark programs, then times MapParse + walk
 # + FreeAllRecords against wc -l, cat, mawk and Python's re on generated map
-# files of 1, 16, 64 and 256 MiB, and counts instructions under callgrind.
+# files of seven shapes in 1, 16, 64 and 256 MiB, and counts instructions
+# under callgrind.
 #
-#   bash bench/run.sh                 the whole benchmark (a few minutes)
-#   bash bench/run.sh --smoke         1 MiB, one run, no targets (CI)
+#   bash bench/run.sh                 the whole benchmark (a quarter of an hour or more)
+#   bash bench/run.sh --smoke         1 MiB of each shape, one run, no targets (CI)
 #   bash bench/run.sh --build-dir DIR reuse a configured build tree
 # Any other option goes to bench/bench.py (--sizes 1,16 --runs 3 ...).
 set -euo pipefail
