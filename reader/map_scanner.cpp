@@ -40,9 +40,10 @@
 
 char yytext[YYLMAX];
 int yyleng = 0;
-int yylineno = 1;
+std::uint64_t yylineno = 1;
 MapTokenValue yylval;
 std::uint32_t tamrix::current_address = 0;
+std::uint64_t tamrix::first_line_number = 1;
 
 namespace {
 
@@ -460,7 +461,7 @@ int yylex() {
 void yy_reset_input(std::FILE *stream) {
     // Counted from 1 before anything can fail, so that a refused buffer
     // is reported at line 1 of this file, not at the last line of another.
-    yylineno = 1;
+    yylineno = tamrix::first_line_number;
     start_condition = INITIAL;
     if (!buffer) buffer = yy_create_buffer(buffer_size);
     tamrix::map_input_reset();
