@@ -57,7 +57,10 @@ std::int32_t run_map_parse(const char *path) noexcept {
         if (yyparse() == 0) return 0;
         // Written before the file closes: the line and text are those at
         // the moment the parser gave up.
-        set_error_message("%s:%s: syntax error. \"%s\" is invalid.\n", path, LineText(yylineno).digits, yytext);
+        if (record_refused)  // its line end is counted: the record stood one line up
+            set_error_message("%s:%s: out of dynamic memory in AddRecord()\n", path, LineText(yylineno - 1).digits);
+        else
+            set_error_message("%s:%s: syntax error. \"%s\" is invalid.\n", path, LineText(yylineno).digits, yytext);
     } catch (const ScannerFatal &fatal) {
         set_error_message("%s:%s: %s\n", path, LineText(yylineno).digits, fatal.message);
     } catch (...) {

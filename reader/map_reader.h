@@ -24,6 +24,11 @@ struct ScannerFatal {
 // Address of the last ADDRESS reduced; 0 at load and never reset.
 extern std::uint32_t current_address;
 
+// Set when the parse ended because a record could not be stored for lack
+// of memory; cleared as every parse begins. The record's line end has
+// been counted by then, so its line is yylineno - 1.
+extern bool record_refused;
+
 // Test hook: the number of every input's first line. 1, unless a test
 // starts the count near a limit instead of reading billions of lines.
 extern std::uint64_t first_line_number;

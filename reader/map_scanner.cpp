@@ -43,6 +43,7 @@ int yyleng = 0;
 std::uint64_t yylineno = 1;
 MapTokenValue yylval;
 std::uint32_t tamrix::current_address = 0;
+bool tamrix::record_refused = false;
 std::uint64_t tamrix::first_line_number = 1;
 
 namespace {
