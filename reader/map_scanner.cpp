@@ -465,7 +465,7 @@ void yy_reset_input(std::FILE *stream) {
     yylineno = tamrix::first_line_number;
     start_condition = INITIAL;
     if (!buffer) buffer = yy_create_buffer(buffer_size);
-    tamrix::map_input_reset();
+    tamrix::map_input_reset(stream);
     set_up_buffer(stream);
 }
 
