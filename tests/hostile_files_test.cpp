@@ -550,6 +550,11 @@ public:
         master_ = -1;
     }
     char end_of_file() const { return end_of_file_; }
+    // Typed characters that a read can have now, -1 if unknown.
+    int unread() const {
+        int count = -1;
+        return ioctl(slave_, FIONREAD, &count) == 0 ? count : -1;
+    }
     const char *name() const { return name_.c_str(); }
 
 private:
@@ -621,6 +626,9 @@ TEST_F(TerminalFile, WhoseOtherSideHangsUpDuringARead) {
     Terminal terminal;
     ASSERT_TRUE(terminal.ok());
     ASSERT_TRUE(terminal.type("a ADDR 1H x\n"));
+    // Typed text reaches the reading side a little later; a first read
+    // made before that would wait, and the hang-up would fail it instead.
+    wait_until([&] { return terminal.unread() > 0; });
     pid_t reader = static_cast<pid_t>(syscall(SYS_gettid));
     std::thread hang_up([&] {
         wait_until([&] { return waits_reading(reader, terminal.name()); });
