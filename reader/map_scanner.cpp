@@ -40,9 +40,11 @@
 
 char yytext[YYLMAX];
 int yyleng = 0;
-int yylineno = 1;
+std::uint64_t yylineno = 1;
 MapTokenValue yylval;
 std::uint32_t tamrix::current_address = 0;
+bool tamrix::record_refused = false;
+std::uint64_t tamrix::first_line_number = 1;
 
 namespace {
 
@@ -565,10 +567,10 @@ int yylex() {
 void yy_reset_input(std::FILE *stream) {
     // Counted from 1 before anything can fail, so that a refused buffer
     // is reported at line 1 of this file, not at the last line of another.
-    yylineno = 1;
+    yylineno = tamrix::first_line_number;
     start_condition = INITIAL;
     if (!buffer) buffer = yy_create_buffer(buffer_size);
-    tamrix::map_input_reset();
+    tamrix::map_input_reset(stream);
     set_up_buffer(stream);
 }
 

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "map_input.h"
+#include "map_reader.h"
 #include "scanner_differential.h"
 #include "temp_file.h"
 
@@ -102,6 +103,11 @@ TEST(ScannerDifferential, EdgeCases) {
         "\n" + std::string(8190, 'q') + " ADDR 1H x\nA ADDR 2H y\n", "\nA ADDR 1H " + a8191 + "\nB ADDR 2H y\n",
         "\nA ADDR 9H\nB\n"};
     for (const std::string &input : inputs) expect_same_tokens(input);
+    // Counts that pass the range of an int, from a count started near it.
+    tamrix::first_line_number = 2147483646;
+    for (const std::string &input : {"\n\n\n"s, "A ADDR 12H x\n\nB ADDR 34H y\n"s})
+        EXPECT_NE(expect_same_tokens(input).find("line 2147483649"), std::string::npos);
+    tamrix::first_line_number = 1;
 }
 
 // CR bytes as they would come from a stream not read as text: a CR before

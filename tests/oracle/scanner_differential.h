@@ -6,6 +6,7 @@
 // the differential fuzzer.
 #pragma once
 
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -23,13 +24,13 @@ struct Scanner {
     int (*start_condition)();
     const char *text;
     const int *length;
-    const int *line;
+    const std::uint64_t *line;
     const MapTokenValue *value;
 };
 
 inline const Scanner library{yylex, yy_reset_input, yy_start_condition, yytext, &yyleng, &yylineno, &yylval};
 inline const Scanner oracle{oracle_yylex,  oracle_reset_input, oracle_start_condition, oracle_yytext,
-                            &oracle_yyleng, &oracle_yylineno,  &oracle_yylval};
+                            &oracle_yyleng, &oracle_line,      &oracle_yylval};
 
 inline void append_text(std::string &out, const char *text, std::size_t length) {
     for (std::size_t i = 0; i < length;) {
