@@ -3,6 +3,8 @@
 #include <sys/stat.h>
 
 #include <cerrno>
+#include <charconv>
+#include <cstdint>
 #include <cstdio>
 #include <memory>
 
@@ -35,6 +37,13 @@ std::FILE *open_as_text(const char *path) {
     return file;
 }
 
+// A line number in decimal, for a %s: the counter is 64 bits wide, and not
+// every C runtime a DLL may meet prints those with the same conversion.
+struct LineText {
+    char digits[24];
+    explicit LineText(std::uint64_t line) { *std::to_chars(digits, digits + sizeof digits - 1, line).ptr = '\0'; }
+};
+
 }  // namespace
 
 std::int32_t run_map_parse(const char *path) noexcept {
@@ -48,11 +57,14 @@ std::int32_t run_map_parse(const char *path) noexcept {
         if (yyparse() == 0) return 0;
         // Written before the file closes: the line and text are those at
         // the moment the parser gave up.
-        set_error_message("%s:%d: syntax error. \"%s\" is invalid.\n", path, yylineno, yytext);
+        if (record_refused)  // its line end is counted: the record stood one line up
+            set_error_message("%s:%s: out of dynamic memory in AddRecord()\n", path, LineText(yylineno - 1).digits);
+        else
+            set_error_message("%s:%s: syntax error. \"%s\" is invalid.\n", path, LineText(yylineno).digits, yytext);
     } catch (const ScannerFatal &fatal) {
-        set_error_message("%s:%d: %s\n", path, yylineno, fatal.message);
+        set_error_message("%s:%s: %s\n", path, LineText(yylineno).digits, fatal.message);
     } catch (...) {
-        set_error_message("%s:%d: unexpected failure\n", path, yylineno);
+        set_error_message("%s:%s: unexpected failure\n", path, LineText(yylineno).digits);
     }
     return -1;
 }

@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
 # Builds the library and the benchmark programs, then times MapParse + walk
 # + FreeAllRecords against wc -l, cat, mawk and Python's re on generated map
-# files of 1, 16, 64 and 256 MiB, and counts instructions under callgrind.
+# files of seven shapes in 1, 16, 64 and 256 MiB, and counts instructions
+# under callgrind.
 #
-#   bash bench/run.sh                 the whole benchmark (a few minutes)
-#   bash bench/run.sh --smoke         1 MiB, one run, no targets (CI)
+#   bash bench/run.sh                 the whole benchmark (a quarter of an hour or more)
+#   bash bench/run.sh --smoke         1 MiB of each shape, one run, no targets (CI)
 #   bash bench/run.sh --build-dir DIR reuse a configured build tree
 # Any other option goes to bench/bench.py (--sizes 1,16 --runs 3 ...).
 set -euo pipefail
@@ -23,5 +24,5 @@ done
 if [ ! -f "$build_dir/CMakeCache.txt" ]; then
   cmake -S . -B "$build_dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 fi
-cmake --build "$build_dir" -j 2 --target gen_map parse_map >/dev/null
+cmake --build "$build_dir" -j 2 --target gen_map parse_map count_tokens >/dev/null
 python3 bench/bench.py --build-dir "$build_dir" --data-dir build/bench-data "${args[@]}"

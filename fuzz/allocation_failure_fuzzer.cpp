@@ -7,8 +7,9 @@
 //   byte 3     M: allocation M of the next parse, on the scanner as the
 //              first left it, is refused; 0 none
 //   the rest   the map file
-// A refused record costs that record and nothing else; a refused scanner
-// buffer fails the parse with the out-of-memory message; in every case the
+// A refused record stops the parse with the out-of-memory message naming
+// that record's line, and the records before it stay; a refused scanner
+// buffer fails the parse with its out-of-memory message; in every case the
 // list stays consistent, every block comes back, and a parse without
 // refusals works again.
 #include <cstdint>
@@ -52,30 +53,49 @@ Outcome parse(std::uint64_t refuse, bool from_then_on) {
     return outcome;
 }
 
-// `records` is `all` with exactly one record left out.
-bool lacks_one(const std::vector<fuzz::Record> &records, const std::vector<fuzz::Record> &all) {
-    if (records.size() + 1 != all.size()) return false;
-    std::size_t same = 0;
-    while (same < records.size() && records[same] == all[same]) ++same;
-    for (std::size_t i = same; i < records.size(); ++i)
-        if (!(records[i] == all[i + 1])) return false;
+// `records` is the first records of `all`, and not all of them.
+bool is_short_prefix(const std::vector<fuzz::Record> &records, const std::vector<fuzz::Record> &all) {
+    if (records.size() >= all.size()) return false;
+    for (std::size_t i = 0; i < records.size(); ++i)
+        if (!(records[i] == all[i])) return false;
     return true;
 }
 
-// `records` is `all` with at least one record left out, and with none
-// left out after the first one kept that followed a gap when every record
-// needs chunks of its own (`prefix_only`).
-bool lacks_some(const std::vector<fuzz::Record> &records, const std::vector<fuzz::Record> &all,
-                bool prefix_only) {
-    if (records.size() >= all.size()) return false;
-    std::size_t next = 0;
-    for (std::size_t i = 0; i < all.size() && next < records.size(); ++i) {
-        if (records[next] == all[i])
-            ++next;
-        else if (prefix_only)
-            return false;
+const char add_record_failure[] = "out of dynamic memory in AddRecord()\n";
+
+// The line a located message names.
+std::size_t message_line(const std::string &message) {
+    return std::stoull(message.substr(std::string(fuzz::map_path()).size() + 1));
+}
+
+// The file cut after its first `lines` line feeds, parsed without
+// refusals, gives exactly `records` records; the whole file is back after.
+bool lines_hold_records(const std::uint8_t *file, std::size_t size, std::size_t lines, std::size_t records) {
+    std::size_t cut = 0;
+    for (std::size_t seen = 0; seen < lines; ++cut) {
+        if (cut == size) return false;
+        seen += file[cut] == '\n';
     }
-    return next == records.size();
+    fuzz::write_map_file(file, cut);
+    FreeAllRecords();
+    MapParse(fuzz::map_path());  // fails on no line at all, else succeeds
+    bool holds = GetRecordCount() == static_cast<std::int32_t>(records);
+    FreeAllRecords();
+    fuzz::write_map_file(file, size);
+    return holds;
+}
+
+// A refused record: the parse stopped at it. Its line holds record number
+// `kept` + 1 and the lines before it hold the `kept` records that stay.
+void check_refused_record(const Outcome &failed, const Outcome &clean, const std::uint8_t *file,
+                          std::size_t size) {
+    FUZZ_CHECK(failed.result == -1);
+    FUZZ_CHECK(fuzz::is_located_message(failed.message, add_record_failure));
+    FUZZ_CHECK(is_short_prefix(failed.records, clean.records));
+    std::size_t line = message_line(failed.message);
+    FUZZ_CHECK(line >= 1);
+    FUZZ_CHECK(lines_hold_records(file, size, line - 1, failed.records.size()));
+    FUZZ_CHECK(lines_hold_records(file, size, line, failed.records.size() + 1));
 }
 
 }  // namespace
@@ -113,13 +133,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
                    std::string(fuzz::map_path()) + ":1: out of dynamic memory in yy_create_buffer()\n");
         FUZZ_CHECK(failed.records.empty());
     } else {
-        // Record storage: the grammar still holds, records go missing.
-        FUZZ_CHECK(failed.result == clean.result);
-        FUZZ_CHECK(failed.message == (clean.result == 0 ? message_before : clean.message));
-        if (from_then_on)
-            FUZZ_CHECK(lacks_some(failed.records, clean.records, tamrix::pool_chunk_bytes == 1));
-        else
-            FUZZ_CHECK(lacks_one(failed.records, clean.records));
+        check_refused_record(failed, clean, file, file_size);
+        // With a chunk of its own for every node and every name, the
+        // refusal falls on record (N - 3) / 2.
+        if (tamrix::pool_chunk_bytes == 1)
+            FUZZ_CHECK(failed.records.size() == (refuse - scanner_allocations - 1) / 2);
     }
 
     // The scanner as the failure left it serves the next parse, which may
@@ -128,9 +146,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     Outcome next = parse(refuse_next, false);
     if (next.result == -1 && is_out_of_memory(next.message)) {
         FUZZ_CHECK(next.records.empty());
+    } else if (next.result == -1 && fuzz::is_located_message(next.message, add_record_failure)) {
+        check_refused_record(next, clean, file, file_size);
     } else {
-        FUZZ_CHECK(next.result == clean.result);
-        FUZZ_CHECK(next.records == clean.records || lacks_one(next.records, clean.records));
+        FUZZ_CHECK(next.result == clean.result && next.records == clean.records);
     }
     FreeAllRecords();
     Outcome again = parse(0, false);

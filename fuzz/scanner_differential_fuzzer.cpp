@@ -1,6 +1,7 @@
 // libFuzzer target: the library's scanner against the flex oracle, token by
-// token (code, text, value, line count, start condition, fatal message).
-// Aborts on the first difference.
+// token (code, text, value, line count, start condition, fatal message),
+// and the library's parse against the grammar model on the oracle (result,
+// line, text, records). Aborts on the first difference.
 //
 // An input is taken byte for byte, except that 0xFF followed by two bytes
 // hi, lo stands for a run of (hi * 256 + lo) % 16400 copies of one of
@@ -30,24 +31,27 @@ std::string expand(const std::uint8_t *data, std::size_t size) {
     return bytes;
 }
 
-std::string scan_bytes(const scanner_differential::Scanner &scanner, std::string &bytes) {
+std::string scan_bytes(const scanner_differential::Scanner &scanner, std::string &bytes, bool parse) {
     std::FILE *stream = bytes.empty() ? std::fopen("/dev/null", "r") : fmemopen(bytes.data(), bytes.size(), "r");
     if (!stream) std::abort();
-    std::string tokens = scanner_differential::scan_stream(scanner, stream);
+    std::string out = parse ? scanner_differential::parse_stream(scanner, stream)
+                            : scanner_differential::scan_stream(scanner, stream);
     std::fclose(stream);
-    return tokens;
+    return out;
 }
 
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size) {
     std::string bytes = expand(data, size);
-    std::string expected = scan_bytes(scanner_differential::oracle, bytes);
-    std::string actual = scan_bytes(scanner_differential::library, bytes);
-    if (expected != actual) {
-        std::fprintf(stderr, "scanners differ on %zu bytes\n--- flex\n%s--- library\n%s", bytes.size(),
-                     expected.c_str(), actual.c_str());
-        std::abort();
+    for (bool parse : {false, true}) {
+        std::string expected = scan_bytes(scanner_differential::oracle, bytes, parse);
+        std::string actual = scan_bytes(scanner_differential::library, bytes, parse);
+        if (expected != actual) {
+            std::fprintf(stderr, "%s differ on %zu bytes\n--- flex\n%s--- library\n%s",
+                         parse ? "parses" : "scanners", bytes.size(), expected.c_str(), actual.c_str());
+            std::abort();
+        }
     }
     return 0;
 }

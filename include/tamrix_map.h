@@ -76,11 +76,14 @@ typedef struct MapRecord {
  *   "PATH:LINE: token too large, exceeds YYLMAX"
  *                                a run of 8192 or more word characters
  *   "PATH:LINE: input in flex scanner failed"          a read error
- *   "PATH:LINE: out of dynamic memory in ...()"        no memory for the
- *                                scanner's buffer
+ *   "PATH:LINE: out of dynamic memory in yy_create_buffer()"
+ *                                no memory for the scanner's buffer
+ *   "PATH:LINE: out of dynamic memory in AddRecord()"
+ *                                no memory to store the record of line
+ *                                LINE; the parse stops there, so a list
+ *                                after a 0 is never missing a record
  * Records appended before a failure stay in the list. Messages longer than
- * 255 characters are cut. A record that cannot be stored for lack of
- * memory is skipped and the parse goes on. */
+ * 255 characters are cut. */
 TAMRIX_MAP_API(int32_t) MapParse(const char *path);
 
 /* Returns the number of records in the list. */

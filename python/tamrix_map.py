@@ -26,7 +26,15 @@ _library = None
 
 
 class MapParseError(Exception):
-    """MapParse returned -1; the argument is the library's message."""
+    """MapParse returned -1. The text is the library's message without its
+    trailing line feed; `message` holds it exactly as the library wrote it."""
+
+    def __init__(self, message):
+        super().__init__(message.removesuffix("\n"))
+        self.message = message
+
+    def __reduce__(self):  # pickled with the whole message
+        return (type(self), (self.message,))
 
 
 def _load(path):
@@ -74,8 +82,7 @@ def _get_library():
 def parse(path):
     """Returns the records of the map file at `path` as a list of
     (name, address) tuples in file order. Raises MapParseError with the
-    library's message (line feed included) when the file cannot be read or
-    parsed."""
+    library's message when the file cannot be read or parsed."""
     library = _get_library()
     # MapParse appends to whatever the list holds: start empty, leave empty.
     library.FreeAllRecords()

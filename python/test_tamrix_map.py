@@ -1,6 +1,7 @@
 """tamrix_map.parse over the shared library named by TAMRIX_MAP_LIBRARY."""
 
 import os
+import pickle
 import shutil
 import subprocess
 import sys
@@ -41,14 +42,24 @@ class Parse(unittest.TestCase):
         unfinished = self.write("unfinished.map", b"code ADDR 10H kept\ncode ADDR 20H last")
         with self.assertRaises(tamrix_map.MapParseError) as raised:
             tamrix_map.parse(unfinished)
-        self.assertEqual(raised.exception.args[0], unfinished + ':2: syntax error. "" is invalid.\n')
+        message = unfinished + ':2: syntax error. "" is invalid.'
+        self.assertEqual((str(raised.exception), raised.exception.message), (message, message + "\n"))
+        copy = pickle.loads(pickle.dumps(raised.exception))
+        self.assertEqual((str(copy), copy.message), (message, message + "\n"))
         self.assertEqual(tamrix_map._get_library().GetRecordCount(), 0)
 
     def test_bytes_of_a_path_survive_into_the_message(self):
         path = os.path.join(os.fsencode(self.directory.name), b"caf\xe9.map")
         with self.assertRaises(tamrix_map.MapParseError) as raised:
             tamrix_map.parse(path)
-        self.assertEqual(raised.exception.args[0], "can't open file " + path.decode("latin-1") + "\n")
+        self.assertEqual(str(raised.exception), "can't open file " + path.decode("latin-1"))
+
+    def test_a_message_cut_without_its_line_feed_keeps_its_text(self):
+        path = os.path.join(self.directory.name, "p" * 250)
+        with self.assertRaises(tamrix_map.MapParseError) as raised:
+            tamrix_map.parse(path)
+        cut = ("can't open file " + path)[:255]
+        self.assertEqual((str(raised.exception), raised.exception.message), (cut, cut))
 
     def test_version(self):
         self.assertEqual(tamrix_map.version(), "tamrix_mal.dll Ver.1.0")

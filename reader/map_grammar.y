@@ -2,7 +2,9 @@
  * line  LINE_HEAD ADDR_KEYWORD address SYMBOL_NAME RECORD_END  builds a
  * record. Both actions run on default reductions: the address as soon as
  * its token is shifted, the record as soon as its line end is shifted,
- * before the scanner reads on.
+ * before the scanner reads on. A record that cannot be stored for lack of
+ * memory ends the parse (yyparse returns 1 with record_refused set), so
+ * that a list with a hole is never taken for a whole one.
  *
  * The library's parser is map_grammar_parse, fed by map_grammar_lex in
  * map_scanner.cpp. The tests build this same file a second time under
@@ -37,6 +39,8 @@ static int yyerror(const char *) { return 1; }
 %define parse.error simple
 %expect 0
 
+%initial-action { tamrix::record_refused = false; }
+
 %token LINE_END     257
 %token RECORD_END   258
 %token SYMBOL_NAME  259
@@ -61,8 +65,10 @@ line
     : other_line
     | LINE_HEAD ADDR_KEYWORD address SYMBOL_NAME RECORD_END
         {
-            /* a record lost for lack of memory does not stop the parse */
-            tamrix::add_record($4.name, $4.name_length, tamrix::current_address);
+            if (tamrix::add_record($4.name, $4.name_length, tamrix::current_address) != 0) {
+                tamrix::record_refused = true;
+                YYABORT;
+            }
         }
     ;
 

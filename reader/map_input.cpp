@@ -1,5 +1,7 @@
 #include "map_input.h"
 
+#include <sys/stat.h>
+
 #include <cerrno>
 #include <cstring>
 
@@ -9,6 +11,16 @@ namespace {
 constexpr char ctrl_z = 0x1A;
 bool ctrl_z_seen = false;
 bool keep_carriage_returns = false;
+bool by_character = false;  // the stream may wait for a writer
+
+// A pipe or a device may hold back bytes for as long as its writer likes.
+// fread asks for a whole block and would wait for bytes past a Ctrl-Z,
+// which the input never uses; a regular file answers at once.
+bool may_wait_for_writer(std::FILE *stream) {
+    struct stat info;
+    int descriptor = fileno(stream);
+    return descriptor >= 0 && fstat(descriptor, &info) == 0 && (S_ISFIFO(info.st_mode) || S_ISCHR(info.st_mode));
+}
 
 // Applies the text rules to data[0..count) in place; returns the new count.
 std::size_t filter_text(char *data, std::size_t count) {
@@ -32,11 +44,23 @@ std::size_t filter_text(char *data, std::size_t count) {
     return static_cast<std::size_t>(out - data);
 }
 
-long read_line(std::FILE *stream, char *buffer, std::size_t wanted) {
+// getc, without taking the stream's lock for every character where the C
+// library allows it: the stream is this parse's own, no other thread has it.
+inline int next_character(std::FILE *stream) {
+#ifdef _WIN32
+    return std::getc(stream);
+#else
+    return getc_unlocked(stream);
+#endif
+}
+
+// One character at a time, up to a line feed if `one_line`: nothing is
+// asked of the stream past the character that ends the read.
+long read_characters(std::FILE *stream, char *buffer, std::size_t wanted, bool one_line) {
     std::size_t got = 0;
     while (got < wanted) {
         errno = 0;
-        int c = std::getc(stream);
+        int c = next_character(stream);
         if (c == EOF) {
             if (!std::ferror(stream)) break;
             if (errno != EINTR) return -1;
@@ -49,7 +73,7 @@ long read_line(std::FILE *stream, char *buffer, std::size_t wanted) {
         }
         if (c == '\r' && !keep_carriage_returns) continue;
         buffer[got++] = static_cast<char>(c);
-        if (c == '\n') break;
+        if (c == '\n' && one_line) break;
     }
     return static_cast<long>(got);
 }
@@ -73,13 +97,17 @@ long read_block(std::FILE *stream, char *buffer, std::size_t wanted) {
 
 }  // namespace
 
-void map_input_reset() { ctrl_z_seen = false; }
+void map_input_reset(std::FILE *stream) {
+    ctrl_z_seen = false;
+    by_character = may_wait_for_writer(stream);
+}
 
 void map_input_keep_carriage_returns(bool keep) { keep_carriage_returns = keep; }
 
 long map_input_read(std::FILE *stream, char *buffer, std::size_t wanted, bool interactive) {
     if (ctrl_z_seen) return 0;
-    return interactive ? read_line(stream, buffer, wanted) : read_block(stream, buffer, wanted);
+    if (interactive || by_character) return read_characters(stream, buffer, wanted, interactive);
+    return read_block(stream, buffer, wanted);
 }
 
 }  // namespace tamrix

@@ -24,6 +24,15 @@ struct ScannerFatal {
 // Address of the last ADDRESS reduced; 0 at load and never reset.
 extern std::uint32_t current_address;
 
+// Set when the parse ended because a record could not be stored for lack
+// of memory; cleared as every parse begins. The record's line end has
+// been counted by then, so its line is yylineno - 1.
+extern bool record_refused;
+
+// Test hook: the number of every input's first line. 1, unless a test
+// starts the count near a limit instead of reading billions of lines.
+extern std::uint64_t first_line_number;
+
 }  // namespace tamrix
 
 // Parses the current input: 0 when it is a map file, 1 at a syntax error.
@@ -33,8 +42,8 @@ int yyparse();
 // Returns the next token and leaves its text in yytext.
 int yylex();
 // Starts the scanner afresh on `stream`: INITIAL, at the beginning of a
-// line, nothing buffered, yylineno 1. Throws ScannerFatal when the buffer
-// cannot be allocated.
+// line, nothing buffered, yylineno 1 (first_line_number). Throws
+// ScannerFatal when the buffer cannot be allocated.
 void yy_reset_input(std::FILE *stream);
 // The current start condition: 0 INITIAL, 1 S_HEAD, 2 S_VALUE, 3 S_NAME,
 // 4 S_EOL.
@@ -46,4 +55,5 @@ int yylex_destroy();
 
 extern char yytext[];
 extern int yyleng;
-extern int yylineno;
+// Wide enough that no file can make it overflow.
+extern std::uint64_t yylineno;

@@ -40,9 +40,11 @@
 
 char yytext[YYLMAX];
 int yyleng = 0;
-int yylineno = 1;
+std::uint64_t yylineno = 1;
 MapTokenValue yylval;
 std::uint32_t tamrix::current_address = 0;
+bool tamrix::record_refused = false;
+std::uint64_t tamrix::first_line_number = 1;
 
 namespace {
 
@@ -160,7 +162,7 @@ std::size_t refill(const char *keep) {
 // The first byte from p on that is not of the class `wanted` (NAME or
 // WORD). The zero bytes behind the held characters stop it at `end`.
 template <std::uint8_t wanted>
-const char *skip_run(const char *p, const char *end) {
+[[gnu::always_inline]] inline const char *skip_run(const char *p, const char *end) {
 #if defined(__SSE2__)
     // 16 bytes at a time while they lie within the held characters.
     while (end - p >= 16) {
@@ -237,7 +239,7 @@ const char *find_keyword(const char *p, const char *lf) {
 
 // Whether the run is 1 to 4 hex digits and an H, either case; if so, its
 // value goes to `value`, which is otherwise left alone.
-bool read_address(const char *start, std::size_t length, std::uint32_t &value) {
+[[gnu::always_inline]] inline bool read_address(const char *start, std::size_t length, std::uint32_t &value) {
     if (length < 2 || length > 5 || (start[length - 1] | 0x20) != 'h') return false;
     std::uint32_t digits = 0;
     unsigned all_hex = HEX;
@@ -436,15 +438,120 @@ void keep_token_text() {
 int map_grammar_parse();
 extern MapTokenValue map_grammar_lval;
 
+namespace {
+
+// What the parser's token source knows beyond the scanner. Once the parser
+// has been handed a line end, it stands between two lines whenever the
+// scanner is at the beginning of one, and a line whose tokens hold no
+// ADDRESS takes it through no action back to where it stood. Such lines
+// are passed over whole; a record line of the plain shape is matched in
+// one go and its five tokens handed out from here.
+bool parser_between_lines = false;
+int record_tokens_left = 0;  // of the record line matched in one go
+
+constexpr int record_line_tokens[5] = {LINE_HEAD, ADDR_KEYWORD, ADDRESS, SYMBOL_NAME, RECORD_END};
+
+const char *skip_blanks(const char *p) {
+    while (class_of(*p) & SKIP) ++p;
+    return p;
+}
+
+// The first line feed in [p, end), or nullptr. Lines are mostly short, and
+// a few 16-byte steps here cost less than a call of memchr.
+inline const char *find_line_feed(const char *p, const char *end) {
+#if defined(__SSE2__)
+    for (int step = 0; step < 4 && end - p >= 16; ++step, p += 16) {
+        unsigned hits = static_cast<unsigned>(_mm_movemask_epi8(
+            _mm_cmpeq_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i *>(p)), _mm_set1_epi8('\n'))));
+        if (hits) return p + __builtin_ctz(hits);
+    }
+#endif
+    return static_cast<const char *>(std::memchr(p, '\n', static_cast<std::size_t>(end - p)));
+}
+
+// At the beginning of a line, with the parser between lines: passes over
+// the lines that cannot make an ADDRESS, and takes a record line of the
+// plain shape (head, keyword, address, name, each behind nothing but
+// blanks and punctuation) whole. Returns whether it took one; otherwise
+// the scanner goes on from the line it stopped at. Lines that reach beyond
+// the buffered data, or are long enough to hold a run at the token limit,
+// are left to the scanner. Nothing is written before a line is taken.
+[[gnu::noinline]] bool take_lines() {
+    const char *p = scan_position;
+    const char *end = buffer->chars + buffer->held;
+    for (;;) {
+        const char *lf;
+        if (class_of(*p) & NAME_START) {
+            const char *head_end = skip_run<NAME>(p + 1, end);
+            bool is_head = *head_end != '-';
+            const char *q = skip_blanks(head_end);
+            if (is_head && q[0] == 'A' && q[1] == 'D' && q[2] == 'D' && q[3] == 'R' && (q[4] == ' ' || q[4] == '\t')) {
+                const char *address = skip_blanks(q + 5);
+                const char *address_end = skip_run<NAME>(address, end);
+                std::uint32_t value;
+                const char *name = skip_blanks(address_end);
+                if (*address_end != '-' && read_address(address, static_cast<std::size_t>(address_end - address), value) &&
+                    (class_of(*name) & NAME_START)) {
+                    const char *name_end = skip_run<NAME>(name + 1, end);
+                    lf = find_line_feed(name_end, end);
+                    if (*name_end != '-' && lf && static_cast<std::size_t>(lf - p) < longest_match) {
+                        std::size_t length = static_cast<std::size_t>(name_end - name);
+                        copy_text(symbol_name, name, length);
+                        symbol_name[length] = '\0';
+                        yylval.address = value;
+                        yylval.name = symbol_name;
+                        yylval.name_length = static_cast<std::uint32_t>(length);
+                        token_start = lf > name_end && lf[-1] == '\r' ? lf - 1 : lf;
+                        token_length = static_cast<std::size_t>(lf + 1 - token_start);
+                        scan_position = lf + 1;
+                        record_tokens_left = 5;
+                        return true;
+                    }
+                }
+            }
+            lf = find_line_feed(head_end, end);
+            if (!lf || static_cast<std::size_t>(lf - p) >= longest_match) break;
+            if (is_head && find_keyword(head_end, lf)) {
+                scan_position = p;
+                line_feed = lf;
+                return false;
+            }
+        } else {
+            lf = find_line_feed(p, end);
+            if (!lf || static_cast<std::size_t>(lf - p) >= longest_match) break;
+        }
+        ++yylineno;  // a line of LINE_END, or LINE_HEAD LINE_END
+        p = lf + 1;
+    }
+    scan_position = p;
+    return false;
+}
+
+// scan() for the parser, kept out of its loop so that the loop keeps its
+// state in registers.
+[[gnu::noinline]] int scan_for_parser() { return scan(); }
+
+}  // namespace
+
 // The parser's token source. yytext is left alone: only the token the
-// parser stops at is ever quoted, and yyparse copies that one.
-int map_grammar_lex() {
-    int token = scan();
+// parser stops at is ever quoted, and yyparse copies that one. Inlined
+// into the parser, which is compiled at the end of this file.
+[[gnu::always_inline]] inline int map_grammar_lex() {
+    int token;
+    if (record_tokens_left || (parser_between_lines && take_lines())) {
+        token = record_line_tokens[5 - record_tokens_left];
+        if (--record_tokens_left == 0) ++yylineno;
+    } else {
+        token = scan_for_parser();
+        parser_between_lines = token == LINE_END || token == RECORD_END;
+    }
     map_grammar_lval = yylval;
     return token;
 }
 
 int yyparse() {
+    parser_between_lines = false;
+    record_tokens_left = 0;
     int result = map_grammar_parse();
     // The driver quotes the text of the token the parser stopped at.
     keep_token_text();
@@ -460,10 +567,10 @@ int yylex() {
 void yy_reset_input(std::FILE *stream) {
     // Counted from 1 before anything can fail, so that a refused buffer
     // is reported at line 1 of this file, not at the last line of another.
-    yylineno = 1;
+    yylineno = tamrix::first_line_number;
     start_condition = INITIAL;
     if (!buffer) buffer = yy_create_buffer(buffer_size);
-    tamrix::map_input_reset();
+    tamrix::map_input_reset(stream);
     set_up_buffer(stream);
 }
 
@@ -477,3 +584,15 @@ int yylex_destroy() {
     }
     return 0;
 }
+
+// The parser that bison generates from map_grammar.y. It is compiled here,
+// last, because its macros rename yylex, yylval and the like, and so that
+// the scanner runs inline in its loop instead of behind a call per token.
+#if defined(__GNUC__)
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wunused-parameter"
+#endif
+#include "map_grammar.cpp"
+#if defined(__GNUC__)
+#pragma GCC diagnostic pop
+#endif

@@ -1,9 +1,10 @@
 // Every heap allocation of a parse refused in turn, once and from then on,
 // over inputs that together use every grammar rule, the syntax error and
-// the scanner's fatal error. A refused record storage chunk loses exactly
-// the record that needed it; a refused scanner buffer fails the parse with
-// the out-of-memory message; the list stays consistent, every block comes
-// back, and the next parse works.
+// the scanner's fatal error. A refused record storage chunk stops the parse
+// at the record that needed it, with the out-of-memory message naming its
+// line, and the records before it stay; a refused scanner buffer fails the
+// parse with its own out-of-memory message; the list stays consistent,
+// every block comes back, and the next parse works.
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -66,19 +67,25 @@ protected:
 struct FailureInput {
     const char *what;
     std::string content;
+    std::vector<int> record_lines;  // the line of each record a clean parse gives
 };
 
 const FailureInput inputs[] = {
     {"every rule", "A\nB ADDR \nC ADDR 5H\n\nrec ADDR 1H one\n  indented ADDR 2H x\n"
-                   "rec ADDR FFFFh two (rest)\nlast ADDR 3H three\n"},
-    {"syntax error after records", "P ADDR 1H x\nQ ADDR 2H y\nR"},
+                   "rec ADDR FFFFh two (rest)\nlast ADDR 3H three\n", {5, 7, 8}},
+    {"syntax error after records", "P ADDR 1H x\nQ ADDR 2H y\nR", {1, 2}},
     {"fatal scanner error after a record",
-     "a ADDR 1H x\n" + std::string(8192, 'w') + "\nb ADDR 2H y\n"},
+     "a ADDR 1H x\n" + std::string(8192, 'w') + "\nb ADDR 2H y\n", {1}},
     {"names longer than a chunk",
-     "a ADDR 1H _" + std::string(299, 'n') + "\nb ADDR 2H " + std::string(8191, 'm') + "\n"},
-    {"text rules", "a ADDR 1H x\r\nb ADDR 2H A\rB\r\n\x1A" "c ADDR 3H z\n"},
-    {"empty file", ""},
+     "a ADDR 1H _" + std::string(299, 'n') + "\nb ADDR 2H " + std::string(8191, 'm') + "\n", {1, 2}},
+    {"text rules", "a ADDR 1H x\r\nb ADDR 2H A\rB\r\n\x1A" "c ADDR 3H z\n", {1, 2}},
+    {"record after many lines", std::string(3000, '\n') + "a ADDR 1H x\n", {3001}},
+    {"empty file", "", {}},
 };
+
+std::string add_record_failure(const std::string &path, int line) {
+    return path + ":" + std::to_string(line) + ": out of dynamic memory in AddRecord()\n";
+}
 
 // Every record needs two chunks of its own, node then name: allocations
 // 3 + 2i and 4 + 2i of the parse belong to record i.
@@ -94,6 +101,7 @@ TEST_F(AllocationFailure, EveryAllocationOfEveryInputRefusedOnceAndFromThenOn) {
         Outcome clean = parse(path, 0, false);
         ASSERT_EQ(clean.allocations, scanner_allocations + 2 * clean.records.size())
             << "an allocation that is neither the scanner's nor a record's";
+        ASSERT_EQ(clean.records.size(), input.record_lines.size());
 
         for (bool from_then_on : {false, true}) {
             for (std::uint64_t refuse = 1; refuse <= clean.allocations + 1; ++refuse) {
@@ -113,13 +121,10 @@ TEST_F(AllocationFailure, EveryAllocationOfEveryInputRefusedOnceAndFromThenOn) {
                     EXPECT_TRUE(failed.records.empty());
                 } else {
                     ++refusals;
-                    std::size_t lost = (refuse - scanner_allocations - 1) / 2;
-                    Records expected(clean.records.begin(), clean.records.begin() + lost);
-                    if (!from_then_on)
-                        expected.insert(expected.end(), clean.records.begin() + lost + 1, clean.records.end());
-                    EXPECT_EQ(failed.result, clean.result) << "a lost record does not fail the parse";
-                    EXPECT_EQ(failed.message, clean.result == 0 ? message_before : clean.message);
-                    EXPECT_EQ(failed.records, expected);
+                    std::size_t refused = (refuse - scanner_allocations - 1) / 2;
+                    EXPECT_EQ(failed.result, -1) << "a record that cannot be stored fails the parse";
+                    EXPECT_EQ(failed.message, add_record_failure(file.path(), input.record_lines[refused]));
+                    EXPECT_EQ(failed.records, Records(clean.records.begin(), clean.records.begin() + refused));
                 }
 
                 // The scanner, as the failure left it, serves the next parse.
@@ -138,9 +143,9 @@ TEST_F(AllocationFailure, EveryAllocationOfEveryInputRefusedOnceAndFromThenOn) {
     std::printf("[ allocation failures injected: %llu ]\n", static_cast<unsigned long long>(refusals));
 }
 
-// With the usual chunk size the records share chunks: a refused chunk
-// loses the record that needed it, and the next one gets a chunk again.
-TEST_F(AllocationFailure, SharedChunksLoseOnlyTheRecordThatNeededANewOne) {
+// With the usual chunk size the records share chunks: the parse stops at
+// the record that needed a chunk that was refused, once or from then on.
+TEST_F(AllocationFailure, SharedChunksStopTheParseAtTheRecordThatNeededANewOne) {
     tamrix::pool_chunk_bytes = 64;
     std::string content;
     Records all;
@@ -155,22 +160,26 @@ TEST_F(AllocationFailure, SharedChunksLoseOnlyTheRecordThatNeededANewOne) {
     Outcome clean = parse(file.c_path(), 0, false);
     ASSERT_EQ(clean.records, all);
     ASSERT_GT(clean.allocations, 2u) << "the records need several chunks";
+    std::size_t previous_kept = 0;
     for (std::uint64_t refuse = 1; refuse <= clean.allocations; ++refuse) {
         SCOPED_TRACE("allocation " + std::to_string(refuse));
-        FreeAllRecords();
-        Outcome failed = parse(file.c_path(), refuse, false);
-        EXPECT_EQ(failed.result, 0);
-        EXPECT_EQ(failed.records.size(), all.size() - 1);
-        FreeAllRecords();
-        failed = parse(file.c_path(), refuse, true);
-        EXPECT_EQ(failed.result, 0);
-        EXPECT_LT(failed.records.size(), all.size());
-        // Records that fit the chunk left from before the refusal still
-        // come; every one that comes is in file order.
-        std::size_t next = 0;
-        for (const Record &record : all)
-            if (next < failed.records.size() && failed.records[next] == record) ++next;
-        EXPECT_EQ(next, failed.records.size());
+        Outcome failed[2];
+        for (bool from_then_on : {false, true}) {
+            FreeAllRecords();
+            failed[from_then_on] = parse(file.c_path(), refuse, from_then_on);
+        }
+        EXPECT_EQ(failed[0].records, failed[1].records) << "the parse stops at the first refusal";
+        EXPECT_EQ(failed[0].message, failed[1].message);
+        // Record i stands on line i + 1.
+        std::size_t kept = failed[0].records.size();
+        EXPECT_EQ(failed[0].result, -1);
+        EXPECT_EQ(failed[0].message, add_record_failure(file.path(), static_cast<int>(kept) + 1));
+        EXPECT_EQ(failed[0].records, Records(all.begin(), all.begin() + static_cast<std::ptrdiff_t>(kept)));
+        if (refuse == 1)
+            EXPECT_EQ(kept, 0u) << "the first chunk was refused";
+        else
+            EXPECT_GT(kept, previous_kept) << "every chunk before the refused one holds a record";
+        previous_kept = kept;
     }
 }
 

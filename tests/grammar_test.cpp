@@ -12,7 +12,9 @@
 #include <vector>
 
 #include "grammar_model.h"
+#include "heap.h"
 #include "map_grammar_script.h"
+#include "record_pool.h"
 #include "tamrix_map.h"
 
 namespace {
@@ -56,27 +58,40 @@ struct Outcome {
     std::size_t tokens_read;
     Records records;
     std::uint32_t current_address;
+    bool record_refused;
     bool operator==(const Outcome &) const = default;
 };
 
 std::string describe(const Outcome &o) {
     std::string out = "result " + std::to_string(o.result) + ", " + std::to_string(o.tokens_read) +
-                      " tokens read, current_address " + std::to_string(o.current_address) + ", records:";
+                      " tokens read, current_address " + std::to_string(o.current_address) +
+                      (o.record_refused ? ", record refused" : "") + ", records:";
     for (const auto &[name, value] : o.records) out += " " + name.substr(0, 20) + "=" + std::to_string(value);
     return out;
 }
 
+// Record i's node and name come from heap allocations 2i + 1 and 2i + 2
+// of a run; from this one on the heap refuses (0: never).
+std::uint64_t refuse_from = 0;
+
 Outcome run(bool bison) {
     FreeAllRecords();
     tamrix::current_address = 0xC0FFEE;
+    tamrix::record_refused = true;  // each parse must clear it
     tokens_read = 0;
     seen.clear();
     value_cell = bison ? &grammar_script_lval : &yylval;
     // A mangled stream may bring a SYMBOL_NAME that set no value; the cell
     // then holds what an earlier name left, as it would after the scanner.
     *value_cell = {0, 1, "?"};
+    std::size_t saved_chunk_bytes = tamrix::pool_chunk_bytes;
+    if (refuse_from) tamrix::pool_chunk_bytes = 1;
+    tamrix::heap_fail_at(refuse_from, true);
     Outcome outcome{};
     outcome.result = bison ? grammar_script_parse() : grammar_model::parse_map_tokens(scripted_token);
+    tamrix::heap_fail_at(0, false);
+    tamrix::pool_chunk_bytes = saved_chunk_bytes;
+    outcome.record_refused = tamrix::record_refused;
     outcome.tokens_read = tokens_read;
     for (const MapRecord *node = GetRecordTop(); node; node = node->next) outcome.records.emplace_back(node->name, node->value);
     outcome.current_address = tamrix::current_address;
@@ -139,6 +154,7 @@ struct StreamCase {
     std::vector<ScriptedToken> tokens;
     int result;
     Records records;
+    std::uint64_t refuse_from = 0;
 };
 
 TEST(Grammar, TokenStreamsGiveResultAndRecords) {
@@ -157,13 +173,22 @@ TEST(Grammar, TokenStreamsGiveResultAndRecords) {
          {head, keyword, address(1), name(0), record_end, head, keyword, address(2), name(1), record_end, head},
          1, {{"main", 1}, {"x", 2}}},
         {"a name closed by a plain line end", {head, keyword, address(7), name(1), end}, 1, {}},
+        {"a record that cannot be stored ends the parse",
+         {head, keyword, address(1), name(0), record_end, head, keyword, address(2), name(1), record_end, end},
+         1, {{"main", 1}}, 3},
     };
     for (const StreamCase &c : cases) {
         SCOPED_TRACE(c.what);
         script = c.tokens;
+        refuse_from = c.refuse_from;
         Outcome outcome = expect_same_outcome();
+        refuse_from = 0;
         EXPECT_EQ(outcome.result, c.result);
         EXPECT_EQ(outcome.records, c.records);
+        EXPECT_EQ(outcome.record_refused, c.refuse_from != 0);
+        if (c.refuse_from) {
+            EXPECT_EQ(outcome.tokens_read, c.tokens.size() - 1) << "nothing is read after the refused record";
+        }
     }
 }
 
@@ -199,7 +224,7 @@ TEST(Grammar, RandomTokenStreams) {
     };
     const int odd_codes[] = {0, -1, 1, 255, 256, 263, 1000, LINE_END, RECORD_END, SYMBOL_NAME, ADDRESS,
                              ADDR_KEYWORD, LINE_HEAD};
-    int accepted = 0, refused = 0;
+    int accepted = 0, refused = 0, records_refused = 0;
     for (int round = 0; round < 4000; ++round) {
         script.clear();
         std::size_t lines = below(12);
@@ -221,10 +246,16 @@ TEST(Grammar, RandomTokenStreams) {
             }
         }
         if (below(4) == 0) script.push_back(plain(0));
-        (expect_same_outcome().result == 0 ? accepted : refused)++;
+        // Now and then the heap refuses from some record on.
+        refuse_from = below(8) == 0 ? 1 + below(10) : 0;
+        Outcome outcome = expect_same_outcome();
+        refuse_from = 0;
+        (outcome.result == 0 ? accepted : refused)++;
+        records_refused += outcome.record_refused;
     }
     EXPECT_GT(accepted, 1000);
     EXPECT_GT(refused, 1000);
+    EXPECT_GT(records_refused, 30);
 }
 
 }  // namespace

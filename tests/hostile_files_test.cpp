@@ -303,6 +303,28 @@ bool write_all(int fd, const std::string &bytes) {
     return true;
 }
 
+// Opens the writing end of `fifo` once MapParse has opened the reading
+// end, without blocking for good if it never does. -1 on failure.
+int open_fifo_writer(const std::string &fifo) {
+    int fd = -1;
+    for (int tries = 0; fd < 0 && tries < 10000; ++tries) {
+        fd = open(fifo.c_str(), O_WRONLY | O_NONBLOCK);
+        if (fd < 0) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    if (fd >= 0 && fcntl(fd, F_SETFL, 0) != 0) {
+        close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+// Waits until `condition` holds, 10 s at most.
+template <typename Condition>
+void wait_until(Condition condition) {
+    for (int tries = 0; tries < 20000 && !condition(); ++tries)
+        std::this_thread::sleep_for(std::chrono::microseconds(500));
+}
+
 // A host whose signal handler was installed without SA_RESTART: every
 // signal interrupts whatever call the parsing thread is blocked in.
 class InterruptingSignals {
@@ -342,13 +364,8 @@ void expect_fifo_read_whole(bool with_signals) {
     std::string lines = record_lines(0, 3000, &expected);
     std::thread writer([&] {
         std::this_thread::sleep_for(std::chrono::milliseconds(20));  // the reader waits in open
-        // Waits for the reader without blocking for good if none comes.
-        int fd = -1;
-        for (int tries = 0; fd < 0 && tries < 10000; ++tries) {
-            fd = open(fifo.c_str(), O_WRONLY | O_NONBLOCK);
-            if (fd < 0) std::this_thread::sleep_for(std::chrono::milliseconds(1));
-        }
-        if (fd < 0 || fcntl(fd, F_SETFL, 0) != 0) return;
+        int fd = open_fifo_writer(fifo);
+        if (fd < 0) return;
         for (std::size_t at = 0; at < lines.size(); at += 7777) {
             if (!write_all(fd, lines.substr(at, 7777))) break;
             std::this_thread::sleep_for(std::chrono::microseconds(700));
@@ -373,6 +390,35 @@ TEST_F(HostileFile, FifoWithAWriterBehindIt) { expect_fifo_read_whole(false); }
 // An interrupted open or read is no failure: it is made again.
 TEST_F(HostileFile, FifoReadWhileSignalsInterruptTheReader) { expect_fifo_read_whole(true); }
 
+// The input ends at a Ctrl-Z: a writer that sends one and then keeps its
+// end open, for as long as the parse takes or 10 s, must not hold it up.
+TEST_F(HostileFile, FifoWhoseWriterStaysOpenAfterCtrlZ) {
+    for (std::size_t carriage_returns : {0u, 9000u}) {
+        SCOPED_TRACE(std::to_string(carriage_returns) + " CR bytes before the Ctrl-Z");
+        ScratchDirectory scratch;
+        ASSERT_TRUE(scratch.ok());
+        std::string fifo = scratch / "map.fifo";
+        ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+        std::atomic<bool> parsed{false};
+        bool closed_by_timeout = false;
+        std::thread writer([&] {
+            int fd = open_fifo_writer(fifo);
+            if (fd < 0) return;
+            write_all(fd, "A ADDR 1H a\n" + std::string(carriage_returns, '\r') + "\x1A" "B ADDR 2H b\n");
+            wait_until([&] { return parsed.load(); });
+            closed_by_timeout = !parsed;
+            close(fd);
+        });
+        int result = MapParse(fifo.c_str());
+        parsed = true;
+        writer.join();
+        EXPECT_FALSE(closed_by_timeout) << "MapParse waited for the writer to close";
+        EXPECT_EQ(result, 0) << GetErrorMessage();
+        EXPECT_EQ(checked_records(), (Records{{"a", 1}}));
+        FreeAllRecords();
+    }
+}
+
 #ifdef __linux__
 // True while `thread` of this process waits in a read from `device`.
 bool waits_reading(pid_t thread, const std::string &device) {
@@ -384,12 +430,6 @@ bool waits_reading(pid_t thread, const std::string &device) {
     char target[256];
     ssize_t length = readlink(descriptor.c_str(), target, sizeof target);
     return length > 0 && std::string(target, static_cast<std::size_t>(length)) == device;
-}
-
-template <typename Condition>
-void wait_until(Condition condition) {
-    for (int tries = 0; tries < 20000 && !condition(); ++tries)
-        std::this_thread::sleep_for(std::chrono::microseconds(500));
 }
 
 std::atomic<bool> signal_handled{false};
@@ -411,12 +451,8 @@ TEST_F(HostileFile, FifoReadInterruptedInsideABlock) {
     pthread_t reader = pthread_self();
     pid_t reader_id = static_cast<pid_t>(syscall(SYS_gettid));
     std::thread writer([&] {
-        int fd = -1;
-        for (int tries = 0; fd < 0 && tries < 10000; ++tries) {
-            fd = open(fifo.c_str(), O_WRONLY | O_NONBLOCK);
-            if (fd < 0) std::this_thread::sleep_for(std::chrono::milliseconds(1));
-        }
-        if (fd < 0 || fcntl(fd, F_SETFL, 0) != 0) return;
+        int fd = open_fifo_writer(fifo);
+        if (fd < 0) return;
         write_all(fd, "a ADDR 1H x\n");
         wait_until([&] {
             int unread = -1;
@@ -514,6 +550,11 @@ public:
         master_ = -1;
     }
     char end_of_file() const { return end_of_file_; }
+    // Typed characters that a read can have now, -1 if unknown.
+    int unread() const {
+        int count = -1;
+        return ioctl(slave_, FIONREAD, &count) == 0 ? count : -1;
+    }
     const char *name() const { return name_.c_str(); }
 
 private:
@@ -585,6 +626,9 @@ TEST_F(TerminalFile, WhoseOtherSideHangsUpDuringARead) {
     Terminal terminal;
     ASSERT_TRUE(terminal.ok());
     ASSERT_TRUE(terminal.type("a ADDR 1H x\n"));
+    // Typed text reaches the reading side a little later; a first read
+    // made before that would wait, and the hang-up would fail it instead.
+    wait_until([&] { return terminal.unread() > 0; });
     pid_t reader = static_cast<pid_t>(syscall(SYS_gettid));
     std::thread hang_up([&] {
         wait_until([&] { return waits_reading(reader, terminal.name()); });

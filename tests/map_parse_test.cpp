@@ -18,7 +18,10 @@ using namespace std::string_literals;
 class MapParseTest : public ::testing::Test {
 protected:
     void SetUp() override { FreeAllRecords(); }
-    void TearDown() override { FreeAllRecords(); }
+    void TearDown() override {
+        tamrix::first_line_number = 1;
+        FreeAllRecords();
+    }
 
     // Parses `bytes` and checks that count, walk and chain agree.
     int parse(const std::string &bytes) {
@@ -39,7 +42,8 @@ struct FileCase {
     std::string content;
     int result;
     Records records;
-    int error_line;  // for result -1: the line named by the syntax error
+    std::uint64_t error_line;  // for result -1: the line named by the syntax error
+    std::uint64_t first_line = 1;  // counted from here instead of from a file of that many lines
 };
 
 // GoogleTest would print the raw bytes, unset ones of the strings included.
@@ -49,6 +53,7 @@ class WholeFiles : public MapParseTest, public ::testing::WithParamInterface<Fil
 
 TEST_P(WholeFiles, GiveResultRecordsAndMessage) {
     const FileCase &c = GetParam();
+    tamrix::first_line_number = c.first_line;
     EXPECT_EQ(parse(c.content), c.result);
     EXPECT_EQ(walk_all(), c.records);
     if (c.result == -1) {
@@ -85,6 +90,15 @@ INSTANTIATE_TEST_SUITE_P(
         FileCase{"Ctrl-Z ends the file", "a ADDR 1H x\n\x1A" "b ADDR 2H y\n", 0, {{"x", 1}}, 0},
         FileCase{"Ctrl-Z mid-line", "a ADDR 1H x\nb ADDR 2H y\x1A\n", -1, {{"x", 1}}, 2},
         FileCase{"NUL and high bytes pass", "a ADDR 1H x\0\xFF\n\xFF" "b ADDR 2H y\n"s, 0, {{"x", 1}}, 0}));
+
+// Lines past the range of a 32-bit int, and of a 32-bit unsigned, keep
+// their numbers.
+INSTANTIATE_TEST_SUITE_P(
+    LineCount, WholeFiles,
+    ::testing::Values(
+        FileCase{"2^31 - 1 line feeds, then a head", "\nQ", -1, {}, 2147483648u, 2147483647u},
+        FileCase{"record on line 2^31 - 1", "a ADDR 1H x\nB", -1, {{"x", 1}}, 2147483648u, 2147483647u},
+        FileCase{"2^32 line feeds, then a head", "\n\nQ", -1, {}, 4294967297u, 4294967295u}));
 
 TEST_F(MapParseTest, MissingFile) {
     std::string missing = (std::filesystem::temp_directory_path() / "tamrix_no_such.map").string();

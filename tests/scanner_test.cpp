@@ -178,7 +178,7 @@ TEST(Scanner, EndOfInputKeepsStartConditionAndLine) {
     yy_reset_input(in);
     scan();
     EXPECT_EQ(yy_start_condition(), 4);
-    EXPECT_EQ(yylineno, 1);
+    EXPECT_EQ(yylineno, 1u);
     std::fclose(in);
 }
 
@@ -193,7 +193,7 @@ TEST(Scanner, ResetDropsEverythingOfTheEarlierInput) {
     in = std::fopen(second.c_path(), "r");
     yy_reset_input(in);
     EXPECT_EQ(yy_start_condition(), 0);
-    EXPECT_EQ(yylineno, 1);
+    EXPECT_EQ(yylineno, 1u);
     EXPECT_EQ(scan(), "262[B] 261[ADDR ] 260[34H]=34 259[y] 258[\\n]@2 0@2");
     std::fclose(in);
 }

@@ -4,7 +4,8 @@
 //   map_file   : lines ;
 //   lines      : line | lines line ;
 //   line       : other_line
-//              | LINE_HEAD ADDR_KEYWORD address SYMBOL_NAME RECORD_END  { add the record }
+//              | LINE_HEAD ADDR_KEYWORD address SYMBOL_NAME RECORD_END
+//                  { add the record; if it cannot be stored: record_refused, fail }
 //   other_line : LINE_END | LINE_HEAD LINE_END | LINE_HEAD ADDR_KEYWORD LINE_END
 //              | LINE_HEAD ADDR_KEYWORD address LINE_END ;
 //   address    : ADDRESS  { current_address = its value } ;
@@ -24,9 +25,11 @@ namespace grammar_model {
 
 // Parses the tokens that next_token() returns, reading yylval after
 // ADDRESS and SYMBOL_NAME. Returns 0 when they form a map file up to the
-// end of input (a code <= 0), or 1 at the first token that fits nowhere.
+// end of input (a code <= 0), or 1 at the first token that fits nowhere
+// or the first record that cannot be stored.
 template <typename NextToken>
 int parse_map_tokens(NextToken &&next_token) {
+    tamrix::record_refused = false;
     // Every pass of the loop that gets to its end or to a `continue` has
     // read one whole line.
     for (bool have_line = false;; have_line = true) {
@@ -50,8 +53,10 @@ int parse_map_tokens(NextToken &&next_token) {
         MapTokenValue name = yylval;
 
         if (next_token() != RECORD_END) return 1;
-        // A record lost for lack of memory does not stop the parse.
-        tamrix::add_record(name.name, name.name_length, tamrix::current_address);
+        if (tamrix::add_record(name.name, name.name_length, tamrix::current_address) != 0) {
+            tamrix::record_refused = true;
+            return 1;
+        }
     }
 }
 

@@ -3,6 +3,7 @@
 // scanner (yylex and friends in map_reader.h).
 #pragma once
 
+#include <cstdint>
 #include <cstdio>
 
 #include "map_reader.h"
@@ -13,5 +14,5 @@ int oracle_start_condition();
 
 extern char oracle_yytext[];
 extern int oracle_yyleng;
-extern int oracle_yylineno;
+extern std::uint64_t oracle_line;
 extern MapTokenValue oracle_yylval;  // the ADDRESS and SYMBOL_NAME values

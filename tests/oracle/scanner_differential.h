@@ -1,15 +1,20 @@
 // Runs the library's scanner and the flex oracle over the same bytes and
 // writes down everything a caller can see of each token: code, text,
-// value, line count, start condition, and the fatal message if any. Used
-// by the differential test and the differential fuzzer.
+// value, line count, start condition, and the fatal message if any; and
+// the outcome of a whole parse, by the library's parser on its scanner and
+// by the grammar model on the oracle. Used by the differential test and
+// the differential fuzzer.
 #pragma once
 
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <string>
 
+#include "grammar_model.h"
 #include "map_reader.h"
 #include "map_scanner_oracle.h"
+#include "record_list.h"
 
 namespace scanner_differential {
 
@@ -19,13 +24,13 @@ struct Scanner {
     int (*start_condition)();
     const char *text;
     const int *length;
-    const int *line;
+    const std::uint64_t *line;
     const MapTokenValue *value;
 };
 
 inline const Scanner library{yylex, yy_reset_input, yy_start_condition, yytext, &yyleng, &yylineno, &yylval};
 inline const Scanner oracle{oracle_yylex,  oracle_reset_input, oracle_start_condition, oracle_yytext,
-                            &oracle_yyleng, &oracle_yylineno,  &oracle_yylval};
+                            &oracle_yyleng, &oracle_line,      &oracle_yylval};
 
 inline void append_text(std::string &out, const char *text, std::size_t length) {
     for (std::size_t i = 0; i < length;) {
@@ -77,6 +82,42 @@ inline std::string scan_stream(const Scanner &scanner, std::FILE *stream) {
     } catch (const tamrix::ScannerFatal &fatal) {
         out += std::string("FATAL ") + fatal.message + " line " + std::to_string(*scanner.line) + "\n";
     }
+    return out;
+}
+
+// The outcome of parsing `stream` as one text: the result or the fatal
+// message, the line and the text the parse stopped at, current_address and
+// the records. The library's parser reads its tokens in its own way (it
+// passes over lines that cannot change its state), so this covers what
+// the token stream alone does not.
+inline std::string parse_stream(const Scanner &scanner, std::FILE *stream) {
+    tamrix::free_all_records();
+    tamrix::current_address = 0xC0FFEE;
+    std::string out;
+    try {
+        scanner.reset(stream);
+        int result;
+        if (&scanner == &library) {
+            result = yyparse();
+        } else {
+            result = grammar_model::parse_map_tokens([&scanner] {
+                int code = scanner.lex();
+                yylval = *scanner.value;  // the model reads the library's cell
+                return code;
+            });
+        }
+        out += "result " + std::to_string(result) + " [" + (result ? scanner.text : "") + "]";
+    } catch (const tamrix::ScannerFatal &fatal) {
+        out += std::string("FATAL ") + fatal.message;
+    }
+    out += " line " + std::to_string(*scanner.line) + " address " + std::to_string(tamrix::current_address) + "\n";
+    std::uint32_t value;
+    const char *name;
+    for (int more = tamrix::first_record(&value, &name); more == 0; more = tamrix::next_record(&value, &name)) {
+        append_text(out, name, std::strlen(name));
+        out += " " + std::to_string(value) + "\n";
+    }
+    tamrix::free_all_records();
     return out;
 }
 
