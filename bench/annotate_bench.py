@@ -1,6 +1,6 @@
 """Times `mapdump annotate` on a generated log, written to a file, beside
 `wc -l` on the same log, and counts the instructions of both under
-callgrind. Called by bench/run-annotate.sh, which builds mapdump first.
+callgrind. Called by bench/run.sh --annotate, which builds mapdump first.
 
 The runs of the two are interleaved, so that load from elsewhere hits both
 alike; wall times on a shared machine still move from run to run, the
