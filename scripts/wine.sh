@@ -29,7 +29,7 @@ remove_prefixes() {
 # FOLDER and prints its path. wineboot's own status is not the test: its
 # first process may give up waiting while the set-up goes on. The set-up is
 # done when the server has no process left; the prefix works when a
-# program runs in it. One more try, in another new folder, shows wine's
+# program runs in it. Its server has stopped when this returns. One more try, in another new folder, shows wine's
 # own messages.
 boot_prefix() {
     local arch=$1 loader=$2 log=$3 folder=$4 prefix try debug=-all
@@ -40,6 +40,7 @@ boot_prefix() {
             WINEPREFIX=$prefix WINEARCH=$arch WINEDEBUG=$debug "$loader" wineboot -i || true
             WINEPREFIX=$prefix "$wineserver" -w
             WINEPREFIX=$prefix WINEARCH=$arch WINEDEBUG=$debug "$loader" cmd /c exit
+            WINEPREFIX=$prefix "$wineserver" -w  # no server left: the caller may start its own
         } >"$log.$try" 2>&1 </dev/null; then
             echo "$prefix"
             return 0
