@@ -31,13 +31,26 @@ int AddRecord(const char *name, std::uint32_t value) {
 
 int add_record(const char *name, std::size_t length, std::uint32_t value) {
     if (count == INT32_MAX) return -1;
-    PoolMark before = pool_mark(pool);
-    auto *node = static_cast<MapRecord *>(pool_take(pool, sizeof(MapRecord), alignof(MapRecord)));
-    if (!node) return -1;
-    auto *copy = static_cast<char *>(pool_take(pool, length + 1, 1));
-    if (!copy) {
-        pool_rewind(pool, before);
-        return -1;
+    MapRecord *node;
+    char *copy;
+    // Mostly the node and its name both fit the newest chunk: one test for
+    // the two, the name right behind the node as two takes would put it.
+    PoolChunk *chunk = pool.newest;
+    std::size_t start = chunk ? (chunk->used + alignof(MapRecord) - 1) & ~(alignof(MapRecord) - 1) : 0;
+    if (chunk && start <= chunk->capacity && sizeof(MapRecord) + length + 1 <= chunk->capacity - start) {
+        unsigned char *at = reinterpret_cast<unsigned char *>(chunk) + pool_data_offset + start;
+        node = reinterpret_cast<MapRecord *>(at);
+        copy = reinterpret_cast<char *>(at + sizeof(MapRecord));
+        chunk->used = start + sizeof(MapRecord) + length + 1;
+    } else {
+        PoolMark before = pool_mark(pool);
+        node = static_cast<MapRecord *>(pool_take(pool, sizeof(MapRecord), alignof(MapRecord)));
+        if (!node) return -1;
+        copy = static_cast<char *>(pool_take(pool, length + 1, 1));
+        if (!copy) {
+            pool_rewind(pool, before);
+            return -1;
+        }
     }
     std::memcpy(copy, name, length);
     copy[length] = '\0';
