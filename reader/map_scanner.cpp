@@ -161,13 +161,9 @@ std::size_t refill(const char *keep) {
 
 // The first byte from p on that is not of the class `wanted` (NAME or
 // WORD). The zero bytes behind the held characters stop it at `end`.
-// `by_byte` bytes are tested one by one first, cheaper than setting up a
-// 16-byte test where runs are mostly short.
-template <std::uint8_t wanted, int by_byte = 0>
+template <std::uint8_t wanted>
 [[gnu::always_inline]] inline const char *skip_run(const char *p, const char *end) {
 #if defined(__SSE2__)
-    for (int i = 0; i < by_byte; ++i, ++p)
-        if (!(class_of(*p) & wanted)) return p;
     // 16 bytes at a time while they lie within the held characters.
     while (end - p >= 16) {
         __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p));
@@ -492,7 +488,7 @@ inline const char *find_line_feed(const char *p, const char *end) {
             const char *q = skip_blanks(head_end);
             if (is_head && std::memcmp(q, "ADDR", 4) == 0 && (q[4] == ' ' || q[4] == '\t')) {
                 const char *address = skip_blanks(q + 5);
-                const char *address_end = skip_run<NAME, 6>(address, end);
+                const char *address_end = skip_run<NAME>(address, end);
                 std::uint32_t value;
                 const char *name = skip_blanks(address_end);
                 if (*address_end != '-' && read_address(address, static_cast<std::size_t>(address_end - address), value) &&
