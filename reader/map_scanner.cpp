@@ -447,9 +447,10 @@ namespace {
 // are passed over whole; a record line of the plain shape is matched in
 // one go and its five tokens handed out from here.
 bool parser_between_lines = false;
-int record_tokens_left = 0;  // of the record line matched in one go
-
-constexpr int record_line_tokens[5] = {LINE_HEAD, ADDR_KEYWORD, ADDRESS, SYMBOL_NAME, RECORD_END};
+// The tokens of the record line matched in one go, and a 0 that ends
+// them; record_token is the next one to hand out.
+constexpr int record_line_tokens[6] = {LINE_HEAD, ADDR_KEYWORD, ADDRESS, SYMBOL_NAME, RECORD_END, 0};
+const int *record_token = &record_line_tokens[5];
 
 const char *skip_blanks(const char *p) {
     while (class_of(*p) & SKIP) ++p;
@@ -485,7 +486,7 @@ inline const char *find_line_feed(const char *p, const char *end) {
             const char *head_end = skip_run<NAME>(p + 1, end);
             bool is_head = *head_end != '-';
             const char *q = skip_blanks(head_end);
-            if (is_head && q[0] == 'A' && q[1] == 'D' && q[2] == 'D' && q[3] == 'R' && (q[4] == ' ' || q[4] == '\t')) {
+            if (is_head && std::memcmp(q, "ADDR", 4) == 0 && (q[4] == ' ' || q[4] == '\t')) {
                 const char *address = skip_blanks(q + 5);
                 const char *address_end = skip_run<NAME>(address, end);
                 std::uint32_t value;
@@ -495,16 +496,18 @@ inline const char *find_line_feed(const char *p, const char *end) {
                     const char *name_end = skip_run<NAME>(name + 1, end);
                     lf = find_line_feed(name_end, end);
                     if (*name_end != '-' && lf && static_cast<std::size_t>(lf - p) < longest_match) {
-                        std::size_t length = static_cast<std::size_t>(name_end - name);
-                        copy_text(symbol_name, name, length);
-                        symbol_name[length] = '\0';
-                        yylval.address = value;
-                        yylval.name = symbol_name;
-                        yylval.name_length = static_cast<std::uint32_t>(length);
+                        // Straight into the parser's cell, and the name
+                        // left in the buffer: nothing reads on before the
+                        // record is stored, so the buffer stays put.
+                        map_grammar_lval.address = value;
+                        map_grammar_lval.name = name;
+                        map_grammar_lval.name_length = static_cast<std::uint32_t>(name_end - name);
                         token_start = lf > name_end && lf[-1] == '\r' ? lf - 1 : lf;
                         token_length = static_cast<std::size_t>(lf + 1 - token_start);
                         scan_position = lf + 1;
-                        record_tokens_left = 5;
+                        // Counted now: nothing reads the count before the
+                        // line end is handed out.
+                        ++yylineno;
                         return true;
                     }
                 }
@@ -537,21 +540,24 @@ inline const char *find_line_feed(const char *p, const char *end) {
 // parser stops at is ever quoted, and yyparse copies that one. Inlined
 // into the parser, which is compiled at the end of this file.
 [[gnu::always_inline]] inline int map_grammar_lex() {
-    int token;
-    if (record_tokens_left || (parser_between_lines && take_lines())) {
-        token = record_line_tokens[5 - record_tokens_left];
-        if (--record_tokens_left == 0) ++yylineno;
-    } else {
-        token = scan_for_parser();
-        parser_between_lines = token == LINE_END || token == RECORD_END;
+    if (int token = *record_token) {
+        ++record_token;
+        return token;
     }
+    if (parser_between_lines && take_lines()) {
+        // take_lines has filled the parser's cell for the whole line.
+        record_token = &record_line_tokens[1];
+        return LINE_HEAD;
+    }
+    int token = scan_for_parser();
+    parser_between_lines = token == LINE_END || token == RECORD_END;
     map_grammar_lval = yylval;
     return token;
 }
 
 int yyparse() {
     parser_between_lines = false;
-    record_tokens_left = 0;
+    record_token = &record_line_tokens[5];
     int result = map_grammar_parse();
     // The driver quotes the text of the token the parser stopped at.
     keep_token_text();
