@@ -6,14 +6,15 @@
 #include <cstring>
 
 #include "record_pool.h"
+#include "text_copy.h"
 
 // Hosts read nodes directly, so the layout is part of the interface.
 static_assert(offsetof(MapRecord, name) == 0);
 static_assert(offsetof(MapRecord, value) == sizeof(void *));
 static_assert(offsetof(MapRecord, next) == 2 * sizeof(void *));
 // The 32-bit Windows DLL's hosts read 12-byte nodes: name, value, next.
-static_assert(sizeof(void *) != 4 || (sizeof(MapRecord) == 12 && offsetof(MapRecord, value) == 4 &&
-                                      offsetof(MapRecord, next) == 8));
+static_assert(sizeof(void *) != 4 ||
+              (sizeof(MapRecord) == 12 && offsetof(MapRecord, value) == 4 && offsetof(MapRecord, next) == 8));
 
 namespace tamrix {
 namespace {
@@ -24,38 +25,15 @@ MapRecord *tail = nullptr;
 const MapRecord *cursor = nullptr;
 std::int32_t count = 0;
 
-// Copies a name of n bytes, touching nothing outside the two ranges. Most
-// names are short, and for 4 to 16 bytes two overlapping moves cost less
-// than a call of memcpy.
-inline void copy_name(char *to, const char *from, std::size_t n) {
-    if (n >= 8 && n <= 16) {
-        std::uint64_t head, tail;
-        std::memcpy(&head, from, 8);
-        std::memcpy(&tail, from + n - 8, 8);
-        std::memcpy(to, &head, 8);
-        std::memcpy(to + n - 8, &tail, 8);
-    } else if (n >= 4 && n < 8) {
-        std::uint32_t head, tail;
-        std::memcpy(&head, from, 4);
-        std::memcpy(&tail, from + n - 4, 4);
-        std::memcpy(to, &head, 4);
-        std::memcpy(to + n - 4, &tail, 4);
-    } else {
-        std::memcpy(to, from, n);
-    }
-}
-
 }  // namespace
 
-int AddRecord(const char *name, std::uint32_t value) {
-    return add_record(name, std::strlen(name), value);
-}
+int AddRecord(const char *name, std::uint32_t value) { return add_record(name, std::strlen(name), value); }
 
 namespace {
 
 // Fills the node and the name copy and puts the node at the tail.
 inline void append(MapRecord *node, char *copy, const char *name, std::size_t length, std::uint32_t value) {
-    copy_name(copy, name, length);
+    copy_text(copy, name, length);
     copy[length] = '\0';
     node->name = copy;
     node->value = value;
@@ -90,13 +68,11 @@ int add_record(const char *name, std::size_t length, std::uint32_t value) {
     if (count == INT32_MAX) return -1;
     // Mostly the node and its name both fit the newest chunk: one test for
     // the two, the name right behind the node as two takes would put it.
-    PoolChunk *chunk = pool.newest;
-    std::size_t start = chunk ? (chunk->used + alignof(MapRecord) - 1) & ~(alignof(MapRecord) - 1) : 0;
-    if (!chunk || start > chunk->capacity || sizeof(MapRecord) + length + 1 > chunk->capacity - start)
-        return add_record_in_new_chunk(name, length, value);
-    unsigned char *at = reinterpret_cast<unsigned char *>(chunk) + pool_data_offset + start;
-    chunk->used = start + sizeof(MapRecord) + length + 1;
-    append(reinterpret_cast<MapRecord *>(at), reinterpret_cast<char *>(at + sizeof(MapRecord)), name, length, value);
+    auto *at = static_cast<unsigned char *>(
+        pool_take_from_newest(pool, sizeof(MapRecord) + length + 1, alignof(MapRecord)));
+    if (!at) return add_record_in_new_chunk(name, length, value);
+    append(reinterpret_cast<MapRecord *>(at), reinterpret_cast<char *>(at + sizeof(MapRecord)), name, length,
+           value);
     return 0;
 }
 

@@ -34,19 +34,27 @@ inline constexpr std::size_t pool_data_offset =
 void *pool_take_from_new_chunk(RecordPool &pool, std::size_t size);
 
 // Returns `size` bytes aligned to `align` (a power of two no larger than
-// alignof(std::max_align_t)), or nullptr when the heap refuses a chunk.
-// Inline because it runs twice for every record.
+// alignof(std::max_align_t)) from the newest chunk, or nullptr when it has
+// no room; nothing is allocated.
+inline void *pool_take_from_newest(RecordPool &pool, std::size_t size, std::size_t align) {
+    PoolChunk *chunk = pool.newest;
+    if (!chunk) return nullptr;
+    std::size_t start = (chunk->used + align - 1) & ~(align - 1);
+    if (start > chunk->capacity || size > chunk->capacity - start) return nullptr;
+    chunk->used = start + size;
+    return reinterpret_cast<unsigned char *>(chunk) + pool_data_offset + start;
+}
+
+// As pool_take_from_newest, taking a new chunk when the newest has no
+// room; nullptr when the heap refuses it. Inline because it runs for
+// every record.
 inline void *pool_take(RecordPool &pool, std::size_t size, std::size_t align) {
-    if (PoolChunk *chunk = pool.newest) {
-        std::size_t start = (chunk->used + align - 1) & ~(align - 1);
-        if (start <= chunk->capacity && size <= chunk->capacity - start) {
-            chunk->used = start + size;
-            return reinterpret_cast<unsigned char *>(chunk) + pool_data_offset + start;
-        }
-    }
+    if (void *taken = pool_take_from_newest(pool, size, align)) return taken;
     return pool_take_from_new_chunk(pool, size);
 }
-inline PoolMark pool_mark(const RecordPool &pool) { return {pool.newest, pool.newest ? pool.newest->used : 0}; }
+inline PoolMark pool_mark(const RecordPool &pool) {
+    return {pool.newest, pool.newest ? pool.newest->used : 0};
+}
 // Gives back everything taken since `mark`, chunks included.
 void pool_rewind(RecordPool &pool, PoolMark mark);
 void pool_release(RecordPool &pool);
