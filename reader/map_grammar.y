@@ -27,13 +27,15 @@
 #define YYMALLOC tamrix::heap_alloc
 #define YYFREE tamrix::heap_free
 
-// yylex and yyerror stand for the prefixed names.
-int yylex();
+// yylex and yyerror stand for the prefixed names. The parser is pure: its
+// token code and value cell are locals that the compiler keeps close.
+int yylex(MapTokenValue *value);
 // The message that hosts see is composed by the parse driver.
 static int yyerror(const char *) { return 1; }
 }
 
 %define api.prefix {map_grammar_}
+%define api.pure full
 %define api.token.prefix {GRAMMAR_}
 %define api.value.type {struct MapTokenValue}
 %define parse.error simple

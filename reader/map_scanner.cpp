@@ -404,7 +404,6 @@ void keep_token_text() {
 }  // namespace
 
 int map_grammar_parse();
-extern MapTokenValue map_grammar_lval;
 
 namespace {
 
@@ -445,7 +444,7 @@ inline const char *find_line_feed(const char *p, const char *end) {
 // the scanner goes on from the line it stopped at. Lines that reach beyond
 // the buffered data, or are long enough to hold a run at the token limit,
 // are left to the scanner. Nothing is written before a line is taken.
-[[gnu::noinline]] bool take_lines() {
+[[gnu::noinline]] bool take_lines(MapTokenValue *cell) {
     const char *p = scan_position;
     const char *end = buffer->chars + buffer->held;
     for (;;) {
@@ -467,9 +466,9 @@ inline const char *find_line_feed(const char *p, const char *end) {
                         // Straight into the parser's cell, and the name
                         // left in the buffer: nothing reads on before the
                         // record is stored, so the buffer stays put.
-                        map_grammar_lval.address = value;
-                        map_grammar_lval.name = name;
-                        map_grammar_lval.name_length = static_cast<std::uint32_t>(name_end - name);
+                        cell->address = value;
+                        cell->name = name;
+                        cell->name_length = static_cast<std::uint32_t>(name_end - name);
                         token_start = lf > name_end && lf[-1] == '\r' ? lf - 1 : lf;
                         token_length = static_cast<std::size_t>(lf + 1 - token_start);
                         scan_position = lf + 1;
@@ -507,19 +506,19 @@ inline const char *find_line_feed(const char *p, const char *end) {
 // The parser's token source. yytext is left alone: only the token the
 // parser stops at is ever quoted, and yyparse copies that one. Inlined
 // into the parser, which is compiled at the end of this file.
-[[gnu::always_inline]] inline int map_grammar_lex() {
+[[gnu::always_inline]] inline int map_grammar_lex(MapTokenValue *cell) {
     if (int token = *record_token) {
         ++record_token;
         return token;
     }
-    if (parser_between_lines && take_lines()) {
+    if (parser_between_lines && take_lines(cell)) {
         // take_lines has filled the parser's cell for the whole line.
         record_token = &record_line_tokens[1];
         return LINE_HEAD;
     }
     int token = scan_for_parser();
     parser_between_lines = token == LINE_END || token == RECORD_END;
-    map_grammar_lval = yylval;
+    *cell = yylval;
     return token;
 }
 

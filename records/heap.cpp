@@ -2,6 +2,10 @@
 
 #include <cstdlib>
 
+#if defined(__linux__)
+#include <sys/mman.h>
+#endif
+
 namespace tamrix {
 namespace {
 
@@ -23,6 +27,24 @@ void *heap_alloc(std::size_t size) {
     void *block = std::malloc(size == 0 ? 1 : size);
     if (block) ++live_blocks;
     return block;
+}
+
+void *heap_alloc_bulk(std::size_t size) {
+#if defined(__linux__)
+    if (refuse_this_one()) return nullptr;
+    void *block = std::aligned_alloc(heap_bulk_unit, size);
+    if (!block) return nullptr;
+    ++live_blocks;
+    // Both are hints: a kernel without them says no and the block is
+    // faulted in page by page as it is written.
+#if defined(MADV_HUGEPAGE)
+    madvise(block, size, MADV_HUGEPAGE);
+#endif
+    madvise(block, size, 23);  // MADV_POPULATE_WRITE, Linux 5.14 on
+    return block;
+#else
+    return heap_alloc(size);
+#endif
 }
 
 void *heap_realloc(void *block, std::size_t size) {

@@ -14,6 +14,7 @@ struct PoolChunk {
 
 struct RecordPool {
     PoolChunk *newest = nullptr;
+    std::size_t chunk_bytes = 0;  // the storage of all chunks
 };
 
 // Where the pool stood; pool_rewind returns to it.
@@ -25,6 +26,10 @@ struct PoolMark {
 // Size of a fresh chunk; larger requests get a chunk of their own size.
 // Tests shrink it so that every record needs a new chunk.
 extern std::size_t pool_chunk_bytes;
+// Once the pool holds this much, fresh chunks are bulk blocks
+// (heap_alloc_bulk): a large map's records then cost few page faults and
+// TLB misses, while a small map's pool stays one small chunk.
+inline constexpr std::size_t pool_bulk_from = 64 * 1024;
 
 // Where a chunk's storage begins.
 inline constexpr std::size_t pool_data_offset =

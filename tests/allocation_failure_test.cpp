@@ -241,6 +241,35 @@ TEST(Heap, CountsLiveBlocksAndRefusesOnRequest) {
     for (void *live : {static_cast<void *>(block), second, third}) tamrix::heap_free(live);
     tamrix::heap_free(nullptr);
     EXPECT_EQ(tamrix::heap_live_blocks(), before);
+
+    // Bulk blocks are counted and refused alike, and heap_free takes them.
+    tamrix::heap_fail_at(1, false);
+    EXPECT_EQ(tamrix::heap_alloc_bulk(tamrix::heap_bulk_unit), nullptr);
+    auto *bulk = static_cast<char *>(tamrix::heap_alloc_bulk(2 * tamrix::heap_bulk_unit));
+    ASSERT_NE(bulk, nullptr);
+    std::memset(bulk, 0x5A, 2 * tamrix::heap_bulk_unit);
+    EXPECT_EQ(tamrix::heap_live_blocks(), before + 1);
+    tamrix::heap_free(bulk);
+    EXPECT_EQ(tamrix::heap_live_blocks(), before);
+    tamrix::heap_fail_at(0, false);
+}
+
+// A pool that holds 2 MiB goes on in bulk chunks; one refused leaves the
+// pool as it was, and the next take tries again.
+TEST_F(AllocationFailure, BulkChunkRefusedLeavesThePoolWhole) {
+    tamrix::RecordPool pool;
+    tamrix::heap_fail_at(0, false);
+    ASSERT_NE(tamrix::pool_take(pool, tamrix::pool_bulk_from, 1), nullptr);
+    tamrix::heap_fail_at(1, false);
+    EXPECT_EQ(tamrix::pool_take(pool, 64, 8), nullptr);
+    EXPECT_EQ(pool.chunk_bytes, tamrix::pool_bulk_from);
+    auto *taken = static_cast<char *>(tamrix::pool_take(pool, 64, 8));
+    ASSERT_NE(taken, nullptr);
+    EXPECT_EQ(pool.chunk_bytes, tamrix::pool_bulk_from + tamrix::heap_bulk_unit - tamrix::pool_data_offset);
+    std::memset(taken, 1, 64);
+    tamrix::pool_release(pool);
+    EXPECT_EQ(pool.chunk_bytes, 0u);
+    EXPECT_EQ(pool.newest, nullptr);
 }
 
 }  // namespace

@@ -28,6 +28,9 @@ struct ScriptedToken {
 std::vector<ScriptedToken> script;
 std::size_t tokens_read = 0;
 MapTokenValue *value_cell = nullptr;
+// The scripted grammar's value cell: it keeps what the last token wrote,
+// as the scanner's does, and is handed to the parser with every token.
+MapTokenValue script_cell;
 // What the actions had done when each token was asked for.
 struct SeenAtRequest {
     std::uint32_t current_address;
@@ -80,7 +83,7 @@ Outcome run(bool bison) {
     tamrix::record_refused = true;  // each parse must clear it
     tokens_read = 0;
     seen.clear();
-    value_cell = bison ? &grammar_script_lval : &yylval;
+    value_cell = bison ? &script_cell : &yylval;
     // A mangled stream may bring a SYMBOL_NAME that set no value; the cell
     // then holds what an earlier name left, as it would after the scanner.
     *value_cell = {0, 1, "?"};
@@ -261,4 +264,8 @@ TEST(Grammar, RandomTokenStreams) {
 }  // namespace
 
 // The scripted grammar's scanner: the script.
-int grammar_script_lex() { return scripted_token(); }
+int grammar_script_lex(MapTokenValue *value) {
+    int token = scripted_token();
+    *value = script_cell;
+    return token;
+}
