@@ -424,6 +424,34 @@ const char *skip_blanks(const char *p) {
     return p;
 }
 
+constexpr std::array<std::uint8_t, 256> make_hex_values() {
+    std::array<std::uint8_t, 256> values{};
+    for (int c = 0; c < 256; ++c)
+        values[static_cast<std::size_t>(c)] = c >= '0' && c <= '9'   ? c - '0'
+                                              : c >= 'A' && c <= 'F' ? c - 'A' + 10
+                                              : c >= 'a' && c <= 'f' ? c - 'a' + 10
+                                                                     : 16;
+    return values;
+}
+
+constexpr std::array<std::uint8_t, 256> hex_value = make_hex_values();
+
+// The address whose run begins at p: one to four hex digits and an H,
+// with no word character behind. Returns the end of the run, or nullptr
+// when the run is no address. Digit by digit, since there are at most four.
+inline const char *take_address(const char *p, std::uint32_t &value) {
+    std::uint32_t digits = 0;
+    const char *q = p;
+    for (; q - p < 4; ++q) {
+        unsigned digit = hex_value[static_cast<unsigned char>(*q)];
+        if (digit > 15) break;
+        digits = digits << 4 | digit;
+    }
+    if (q == p || (*q | 0x20) != 'h' || (class_of(q[1]) & WORD)) return nullptr;
+    value = digits;
+    return q + 1;
+}
+
 // The first line feed in [p, end), or nullptr. Lines are mostly short, and
 // a few 16-byte steps here cost less than a call of memchr.
 inline const char *find_line_feed(const char *p, const char *end) {
@@ -450,18 +478,17 @@ inline const char *find_line_feed(const char *p, const char *end) {
     for (;;) {
         const char *lf;
         if (class_of(*p) & NAME_START) {
-            const char *head_end = skip_run<NAME>(p + 1, end);
+            // Heads of one character are common enough to be worth a test.
+            const char *head_end = class_of(p[1]) & NAME ? skip_run<NAME>(p + 2, end) : p + 1;
             bool is_head = *head_end != '-';
             const char *q = skip_blanks(head_end);
             if (is_head && std::memcmp(q, "ADDR", 4) == 0 && (q[4] == ' ' || q[4] == '\t')) {
-                const char *address = skip_blanks(q + 5);
-                const char *address_end = skip_run<NAME>(address, end);
                 std::uint32_t value;
-                const char *name = skip_blanks(address_end);
-                if (*address_end != '-' && read_address(address, static_cast<std::size_t>(address_end - address), value) &&
-                    (class_of(*name) & NAME_START)) {
+                const char *address_end = take_address(skip_blanks(q + 5), value);
+                const char *name = address_end ? skip_blanks(address_end) : q;
+                if (address_end && (class_of(*name) & NAME_START)) {
                     const char *name_end = skip_run<NAME>(name + 1, end);
-                    lf = find_line_feed(name_end, end);
+                    lf = *name_end == '\n' ? name_end : find_line_feed(name_end, end);
                     if (*name_end != '-' && lf && static_cast<std::size_t>(lf - p) < longest_match) {
                         // Straight into the parser's cell, and the name
                         // left in the buffer: nothing reads on before the

@@ -101,7 +101,9 @@ TEST(ScannerDifferential, EdgeCases) {
         "\n\nA\n  B ADDR 1H x\nC-D ADDR 1H x\nE ADDR 1H x-y z\nF ADDR 1H 9x y\nG ADDR ZZ 1H x\nH ADDR 1H\n",
         "\nA ADDR 12H x\nB:ADDR 3H y;z\nC ADDR 4-5H w\nD ADDR\tFH\tv\r\nE ADDR 6H u", "\nX Y ADDR 7H t\nZ\n\0A ADDR 1H x\n"s,
         "\n" + std::string(8190, 'q') + " ADDR 1H x\nA ADDR 2H y\n", "\nA ADDR 1H " + a8191 + "\nB ADDR 2H y\n",
-        "\nA ADDR 9H\nB\n"};
+        "\nA ADDR 9H\nB\n",
+        "\nA ADDR 12345H x\nB ADDR 1234H5 y\nC ADDR H z\nD ADDR 0h w\nE ADDR fH-q v\nF ADDR 12H_ u\nG ADDR gH t\n"
+        "H ADDR 1H-\nI ADDR AbCdH s\nJ ADDR 1Hx y\nK ADDR 12\0H x\n"s};
     for (const std::string &input : inputs) expect_same_tokens(input);
     // Counts that pass the range of an int, from a count started near it.
     tamrix::first_line_number = 2147483646;
