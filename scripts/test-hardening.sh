@@ -75,7 +75,7 @@ audit_failed=0
 while IFS= read -r object; do
     allowed='^$'
     case "$object" in
-        */heap.cpp.o) allowed='^(malloc|realloc|free)$' ;;
+        */heap.cpp.o) allowed='^(malloc|aligned_alloc|realloc|free)$' ;;
         */map_scanner.cpp.o) allowed='^__cxa_allocate_exception$' ;;
     esac
     for call in $(nm -u "$object" | awk '{print $2}'); do
