@@ -58,19 +58,17 @@ constexpr std::size_t longest_match = YYLMAX - 1;
 // SKIP: a byte that is always a one-byte match of its own and never part
 // of a token: anything but a word character, LF, CR and NUL (which may
 // also be the end of the buffered data).
-enum : std::uint8_t { WORD = 1, NAME = 2, NAME_START = 4, HEX = 8, SKIP = 16 };
+enum : std::uint8_t { WORD = 1, NAME = 2, NAME_START = 4, SKIP = 8 };
 
 constexpr std::array<std::uint8_t, 256> make_char_classes() {
     std::array<std::uint8_t, 256> classes{};
     for (int c = 0; c < 256; ++c) {
         bool digit = c >= '0' && c <= '9';
         bool letter = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
-        bool hex = digit || (c >= 'A' && c <= 'F') || (c >= 'a' && c <= 'f');
         std::uint8_t bits = 0;
         if (digit || letter || c == '_') bits |= WORD | NAME;
         if (c == '-') bits |= WORD;
         if (letter || c == '_') bits |= NAME_START;
-        if (hex) bits |= HEX;
         if (!(bits & WORD) && c != '\n' && c != '\r' && c != '\0') bits |= SKIP;
         classes[static_cast<std::size_t>(c)] = bits;
     }
@@ -187,13 +185,46 @@ template <std::uint8_t wanted>
     return p;
 }
 
+const char *skip_blanks(const char *p) {
+    while (class_of(*p) & SKIP) ++p;
+    return p;
+}
+
+constexpr std::array<std::uint8_t, 256> make_hex_values() {
+    std::array<std::uint8_t, 256> values{};
+    for (int c = 0; c < 256; ++c)
+        values[static_cast<std::size_t>(c)] = c >= '0' && c <= '9'   ? c - '0'
+                                              : c >= 'A' && c <= 'F' ? c - 'A' + 10
+                                              : c >= 'a' && c <= 'f' ? c - 'a' + 10
+                                                                     : 16;
+    return values;
+}
+
+constexpr std::array<std::uint8_t, 256> hex_value = make_hex_values();
+
+// The address whose run begins at p: one to four hex digits and an H,
+// either case, with no word character behind. Returns the end of the run,
+// or nullptr when the run is no address; `value` is written only for an
+// address. It reads no further than the byte behind the run.
+inline const char *take_address(const char *p, std::uint32_t &value) {
+    std::uint32_t digits = 0;
+    const char *q = p;
+    for (; q - p < 4; ++q) {
+        unsigned digit = hex_value[static_cast<unsigned char>(*q)];
+        if (digit > 15) break;
+        digits = digits << 4 | digit;
+    }
+    if (q == p || (*q | 0x20) != 'h' || (class_of(q[1]) & WORD)) return nullptr;
+    value = digits;
+    return q + 1;
+}
+
 // The first "ADDR" in [p, lf) that begins a match and has a blank or tab
 // behind it. p is where a match begins; elsewhere a match begins exactly
 // where a word run does, behind a byte that is no word character.
 const char *find_keyword(const char *p, const char *lf) {
     // Mostly it stands right behind the blanks that follow the head.
-    const char *q = p;
-    while (class_of(*q) & SKIP) ++q;
+    const char *q = skip_blanks(p);
     if (lf - q >= 5 && std::memcmp(q, "ADDR", 4) == 0 && (q[4] == ' ' || q[4] == '\t') &&
         (q == p || !(class_of(q[-1]) & WORD)))
         return q;
@@ -203,22 +234,6 @@ const char *find_keyword(const char *p, const char *lf) {
         if ((q == p || !(class_of(q[-1]) & WORD)) && (q[4] == ' ' || q[4] == '\t')) return q;
     }
     return nullptr;
-}
-
-// Whether the run is 1 to 4 hex digits and an H, either case; if so, its
-// value goes to `value`, which is otherwise left alone.
-[[gnu::always_inline]] inline bool read_address(const char *start, std::size_t length, std::uint32_t &value) {
-    if (length < 2 || length > 5 || (start[length - 1] | 0x20) != 'h') return false;
-    std::uint32_t digits = 0;
-    unsigned all_hex = HEX;
-    for (std::size_t i = 0; i + 1 < length; ++i) {
-        unsigned c = static_cast<unsigned char>(start[i]);
-        all_hex &= class_of(start[i]);
-        digits = digits << 4 | ((c & 0xF) + (c >> 6) * 9);  // right for '0'-'9', 'A'-'F', 'a'-'f'
-    }
-    if (!all_hex) return false;
-    value = digits;
-    return true;
 }
 
 }  // namespace
@@ -308,7 +323,7 @@ namespace {
                 }
                 break;
             case S_VALUE:
-                if (read_address(start, length, yylval.address)) {
+                if (take_address(start, yylval.address) == p) {
                     token = ADDRESS;
                     condition = S_NAME;
                 }
@@ -341,8 +356,7 @@ namespace {
         if (class_of(*p) & SKIP) {
             // Blanks, punctuation and other bytes: one match each, and
             // none of them is a token.
-            do ++p;
-            while (class_of(*p) & SKIP);
+            p = skip_blanks(p + 1);
             at_line_start = false;
             continue;
         }
@@ -419,42 +433,10 @@ bool parser_between_lines = false;
 constexpr int record_line_tokens[6] = {LINE_HEAD, ADDR_KEYWORD, ADDRESS, SYMBOL_NAME, RECORD_END, 0};
 const int *record_token = &record_line_tokens[5];
 
-const char *skip_blanks(const char *p) {
-    while (class_of(*p) & SKIP) ++p;
-    return p;
-}
-
-constexpr std::array<std::uint8_t, 256> make_hex_values() {
-    std::array<std::uint8_t, 256> values{};
-    for (int c = 0; c < 256; ++c)
-        values[static_cast<std::size_t>(c)] = c >= '0' && c <= '9'   ? c - '0'
-                                              : c >= 'A' && c <= 'F' ? c - 'A' + 10
-                                              : c >= 'a' && c <= 'f' ? c - 'a' + 10
-                                                                     : 16;
-    return values;
-}
-
-constexpr std::array<std::uint8_t, 256> hex_value = make_hex_values();
-
-// The address whose run begins at p: one to four hex digits and an H,
-// with no word character behind. Returns the end of the run, or nullptr
-// when the run is no address. Digit by digit, since there are at most four.
-inline const char *take_address(const char *p, std::uint32_t &value) {
-    std::uint32_t digits = 0;
-    const char *q = p;
-    for (; q - p < 4; ++q) {
-        unsigned digit = hex_value[static_cast<unsigned char>(*q)];
-        if (digit > 15) break;
-        digits = digits << 4 | digit;
-    }
-    if (q == p || (*q | 0x20) != 'h' || (class_of(q[1]) & WORD)) return nullptr;
-    value = digits;
-    return q + 1;
-}
-
 // The first line feed in [p, end), or nullptr. Lines are mostly short, and
 // a few 16-byte steps here cost less than a call of memchr.
 inline const char *find_line_feed(const char *p, const char *end) {
+    if (*p == '\n') return p;  // an empty line, or a line end right behind a name
 #if defined(__SSE2__)
     for (int step = 0; step < 4 && end - p >= 16; ++step, p += 16) {
         unsigned hits = static_cast<unsigned>(_mm_movemask_epi8(
@@ -485,10 +467,10 @@ inline const char *find_line_feed(const char *p, const char *end) {
             if (is_head && std::memcmp(q, "ADDR", 4) == 0 && (q[4] == ' ' || q[4] == '\t')) {
                 std::uint32_t value;
                 const char *address_end = take_address(skip_blanks(q + 5), value);
-                const char *name = address_end ? skip_blanks(address_end) : q;
-                if (address_end && (class_of(*name) & NAME_START)) {
+                const char *name = address_end ? skip_blanks(address_end) : nullptr;
+                if (name && (class_of(*name) & NAME_START)) {
                     const char *name_end = skip_run<NAME>(name + 1, end);
-                    lf = *name_end == '\n' ? name_end : find_line_feed(name_end, end);
+                    lf = find_line_feed(name_end, end);
                     if (*name_end != '-' && lf && static_cast<std::size_t>(lf - p) < longest_match) {
                         // Straight into the parser's cell, and the name
                         // left in the buffer: nothing reads on before the

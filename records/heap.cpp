@@ -4,6 +4,9 @@
 
 #if defined(__linux__)
 #include <sys/mman.h>
+#ifndef MADV_POPULATE_WRITE
+#define MADV_POPULATE_WRITE 23  // Linux 5.14 on; older C libraries lack the name
+#endif
 #endif
 
 namespace tamrix {
@@ -40,7 +43,7 @@ void *heap_alloc_bulk(std::size_t size) {
 #if defined(MADV_HUGEPAGE)
     madvise(block, size, MADV_HUGEPAGE);
 #endif
-    madvise(block, size, 23);  // MADV_POPULATE_WRITE, Linux 5.14 on
+    madvise(block, size, MADV_POPULATE_WRITE);
     return block;
 #else
     return heap_alloc(size);

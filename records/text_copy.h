@@ -12,6 +12,17 @@
 
 namespace tamrix {
 
+// Copies the first and the last sizeof(Word) bytes of n (sizeof(Word) to
+// 2 * sizeof(Word)), overlapping in the middle.
+template <typename Word>
+inline void copy_ends(char *to, const char *from, std::size_t n) {
+    Word head, tail;
+    std::memcpy(&head, from, sizeof head);
+    std::memcpy(&tail, from + n - sizeof tail, sizeof tail);
+    std::memcpy(to, &head, sizeof head);
+    std::memcpy(to + n - sizeof tail, &tail, sizeof tail);
+}
+
 // Copies n bytes, reading and writing nothing outside the two ranges. A
 // name is a few dozen bytes, and for those a few overlapping moves beat
 // both a call of memcpy and the rep movs the compiler makes of one.
@@ -27,17 +38,9 @@ inline void copy_text(char *to, const char *from, std::size_t n) {
         std::memcpy(to, from, n);
 #endif
     } else if (n >= 8) {
-        std::uint64_t head, tail;
-        std::memcpy(&head, from, 8);
-        std::memcpy(&tail, from + n - 8, 8);
-        std::memcpy(to, &head, 8);
-        std::memcpy(to + n - 8, &tail, 8);
+        copy_ends<std::uint64_t>(to, from, n);
     } else if (n >= 4) {
-        std::uint32_t head, tail;
-        std::memcpy(&head, from, 4);
-        std::memcpy(&tail, from + n - 4, 4);
-        std::memcpy(to, &head, 4);
-        std::memcpy(to + n - 4, &tail, 4);
+        copy_ends<std::uint32_t>(to, from, n);
     } else if (n > 0) {
         to[0] = from[0];
         to[n / 2] = from[n / 2];

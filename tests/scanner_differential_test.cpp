@@ -22,21 +22,19 @@ using namespace std::string_literals;
 // "rb", so that no C runtime drops them either.
 const char *open_mode = "r";
 
-std::string scan_file(const Scanner &scanner, const std::string &path) {
+// What `read` makes of the file at `path`, opened as MapParse opens it.
+template <typename Read>
+std::string read_file(const Scanner &scanner, const std::string &path, Read read) {
     std::FILE *in = std::fopen(path.c_str(), open_mode);
     if (!in) return "cannot open " + path;
-    std::string tokens = scan_stream(scanner, in);
+    std::string result = read(scanner, in);
     std::fclose(in);
-    return tokens;
+    return result;
 }
 
-std::string parse_file(const Scanner &scanner, const std::string &path) {
-    std::FILE *in = std::fopen(path.c_str(), open_mode);
-    if (!in) return "cannot open " + path;
-    std::string outcome = parse_stream(scanner, in);
-    std::fclose(in);
-    return outcome;
-}
+std::string scan_file(const Scanner &scanner, const std::string &path) { return read_file(scanner, path, scan_stream); }
+
+std::string parse_file(const Scanner &scanner, const std::string &path) { return read_file(scanner, path, parse_stream); }
 
 std::string first_difference(const std::string &expected, const std::string &actual) {
     std::size_t line_start = 0;
