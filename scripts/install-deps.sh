@@ -36,7 +36,16 @@ if ((${#missing[@]})); then
   if [[ " ${missing[*]} " == *" wine32:i386 "* ]]; then
     dpkg --print-foreign-architectures | grep -qx i386 || dpkg --add-architecture i386
   fi
-  apt-get update -qq
+  # A mirror caught mid-sync fails one list or another: go on with the rest.
+  apt-get update -qq || echo "apt-get update reported errors; installing from the lists it has" >&2
   # --no-remove: installing wine32:i386 must not take away anything else.
-  DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-remove "${missing[@]}" >/dev/null
+  install=(apt-get install -y -qq --no-remove)
+  if ! DEBIAN_FRONTEND=noninteractive "${install[@]}" "${missing[@]}" >/dev/null; then
+    # i386 and amd64 libraries must have the same versions; when one
+    # architecture's security list is missing, the release's own suite
+    # gives both the same.
+    . /etc/os-release
+    echo "installing again from $VERSION_CODENAME's own suite" >&2
+    DEBIAN_FRONTEND=noninteractive "${install[@]}" -t "$VERSION_CODENAME" "${missing[@]}" >/dev/null
+  fi
 fi
