@@ -77,16 +77,15 @@ class Loading(unittest.TestCase):
 
     def test_library_next_to_the_module(self):
         with tempfile.TemporaryDirectory() as directory:
-            shutil.copy(tamrix_map.__file__, directory)
-            library = os.environ["TAMRIX_MAP_LIBRARY"]
-            shutil.copy(library, os.path.join(directory, tamrix_map._LIBRARY_FILES[0]))
+            package = shutil.copytree(os.path.dirname(tamrix_map.__file__), os.path.join(directory, "tamrix_map"))
+            shutil.copy(os.environ["TAMRIX_MAP_LIBRARY"], os.path.join(package, tamrix_map._LIBRARY_FILES[0]))
             result = self.run_python(directory, None)
             self.assertEqual((result.returncode, result.stdout), (0, "28\n"), result.stderr)
 
     def test_a_wrong_path_in_the_variable_is_not_replaced_by_another_library(self):
         with tempfile.TemporaryDirectory() as directory:
-            shutil.copy(tamrix_map.__file__, directory)
-            shutil.copy(os.environ["TAMRIX_MAP_LIBRARY"], os.path.join(directory, tamrix_map._LIBRARY_FILES[0]))
+            package = shutil.copytree(os.path.dirname(tamrix_map.__file__), os.path.join(directory, "tamrix_map"))
+            shutil.copy(os.environ["TAMRIX_MAP_LIBRARY"], os.path.join(package, tamrix_map._LIBRARY_FILES[0]))
             result = self.run_python(directory, os.path.join(directory, "missing.so"))
             self.assertNotEqual(result.returncode, 0)
             self.assertIn("cannot load the tamrix_map library", result.stderr)

@@ -9,11 +9,18 @@ variable TAMRIX_MAP_LIBRARY, next to this file, and through the system's
 loader. Names and messages are 8-bit text, decoded as Latin-1 so that no
 byte is lost. The library keeps one record list per process: call parse()
 from one thread at a time.
+
+`python -m tamrix_map FILE...` prints the records as mapdump does.
 """
+
+from __future__ import annotations
 
 import ctypes
 import os
 import sys
+from typing import List, Tuple, Union
+
+StrOrBytesPath = Union[str, bytes, "os.PathLike[str]", "os.PathLike[bytes]"]
 
 __all__ = ["MapParseError", "parse", "version"]
 
@@ -22,14 +29,14 @@ _LIBRARY_FILES = {
     "darwin": ["libtamrix_map.1.dylib", "libtamrix_map.dylib"],
 }.get(sys.platform, ["libtamrix_map.so.1", "libtamrix_map.so"])
 
-_library = None
+_library: ctypes.CDLL | None = None
 
 
 class MapParseError(Exception):
     """MapParse returned -1. The text is the library's message without its
     trailing line feed; `message` holds it exactly as the library wrote it."""
 
-    def __init__(self, message):
+    def __init__(self, message: str) -> None:
         super().__init__(message.removesuffix("\n"))
         self.message = message
 
@@ -37,7 +44,7 @@ class MapParseError(Exception):
         return (type(self), (self.message,))
 
 
-def _load(path):
+def _load(path: str) -> ctypes.CDLL:
     # The 32-bit Windows DLL uses stdcall; WinDLL is right for 64-bit too.
     loader = ctypes.WinDLL if sys.platform == "win32" else ctypes.CDLL
     library = loader(path)
@@ -53,7 +60,7 @@ def _load(path):
     return library
 
 
-def _candidates():
+def _candidates() -> List[str]:
     configured = os.environ.get("TAMRIX_MAP_LIBRARY")
     if configured:
         return [configured]  # asked for by path: no other library will do
@@ -63,7 +70,7 @@ def _candidates():
     return [path for path in beside if os.path.exists(path)] + _LIBRARY_FILES
 
 
-def _get_library():
+def _get_library() -> ctypes.CDLL:
     global _library
     if _library is None:
         errors = []
@@ -79,7 +86,7 @@ def _get_library():
     return _library
 
 
-def parse(path):
+def parse(path: StrOrBytesPath) -> List[Tuple[str, int]]:
     """Returns the records of the map file at `path` as a list of
     (name, address) tuples in file order. Raises MapParseError with the
     library's message when the file cannot be read or parsed."""
@@ -89,7 +96,7 @@ def parse(path):
     try:
         if library.MapParse(os.fsencode(path)) != 0:
             raise MapParseError(library.GetErrorMessage().decode("latin-1"))
-        records = []
+        records: List[Tuple[str, int]] = []
         address = ctypes.c_uint32()
         name = ctypes.c_char_p()
         more = library.GetFirstRecord(ctypes.byref(address), ctypes.byref(name))
@@ -101,6 +108,6 @@ def parse(path):
         library.FreeAllRecords()
 
 
-def version():
+def version() -> str:
     """The library's version text."""
     return _get_library().GetMapDllVersion().decode("latin-1")
