@@ -21,6 +21,7 @@
 #include <pthread.h>
 #include <signal.h>
 #include <sys/ioctl.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
 #include <termios.h>
@@ -31,9 +32,13 @@
 #include <cstdlib>
 #include <thread>
 #endif
+#ifdef __linux__
+#include <linux/sockios.h>
+#endif
 
 #include "tamrix_map.h"
 #include "host_records.h"
+#include "map_reader.h"
 #include "temp_file.h"
 
 namespace {
@@ -434,15 +439,14 @@ bool waits_reading(pid_t thread, const std::string &device) {
 
 std::atomic<bool> signal_handled{false};
 
-// The signal comes while the reader waits for the rest of a block whose
-// first bytes it already has: the read ends short with the stream's error
-// indicator set, and the read that meets the end of the data must still
-// see an end and not an error.
-TEST_F(HostileFile, FifoReadInterruptedInsideABlock) {
-    ScratchDirectory scratch;
-    ASSERT_TRUE(scratch.ok());
-    std::string fifo = scratch / "map.fifo";
-    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+// The signal comes while the reader waits for more bytes of a read that
+// has some already: the read ends short with the stream's error indicator
+// set, and the read that meets the end of the data must still see an end
+// and not an error. `parse` reads `device`; `open_writer` gives its writing
+// end, on which the request `unsent` counts the bytes not yet taken.
+template <typename OpenWriter, typename Parse>
+void expect_read_on_after_an_interrupt(const std::string &device, OpenWriter open_writer, unsigned long unsent,
+                                       Parse parse) {
     struct sigaction action {};
     action.sa_handler = [](int) { signal_handled = true; };
     sigemptyset(&action.sa_mask);
@@ -451,24 +455,58 @@ TEST_F(HostileFile, FifoReadInterruptedInsideABlock) {
     pthread_t reader = pthread_self();
     pid_t reader_id = static_cast<pid_t>(syscall(SYS_gettid));
     std::thread writer([&] {
-        int fd = open_fifo_writer(fifo);
+        int fd = open_writer();
         if (fd < 0) return;
         write_all(fd, "a ADDR 1H x\n");
         wait_until([&] {
-            int unread = -1;
-            return ioctl(fd, FIONREAD, &unread) == 0 && unread == 0 && waits_reading(reader_id, fifo);
+            int left = -1;
+            return ioctl(fd, unsent, &left) == 0 && left == 0 && waits_reading(reader_id, device);
         });
         pthread_kill(reader, SIGUSR1);
         wait_until([] { return signal_handled.load(); });  // the read was cut short, with no data
         write_all(fd, "b ADDR 2H y\n");
         close(fd);
     });
-    int result = MapParse(fifo.c_str());
+    int result = parse();
     writer.join();
     signal(SIGUSR1, SIG_IGN);
     EXPECT_TRUE(signal_handled);
     EXPECT_EQ(result, 0) << GetErrorMessage();
     EXPECT_EQ(checked_records(), (Records{{"x", 1}, {"y", 2}}));
+}
+
+// A FIFO is read a character at a time.
+TEST_F(HostileFile, FifoReadInterruptedInsideARead) {
+    ScratchDirectory scratch;
+    ASSERT_TRUE(scratch.ok());
+    std::string fifo = scratch / "map.fifo";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    expect_read_on_after_an_interrupt(
+        fifo, [&] { return open_fifo_writer(fifo); }, FIONREAD, [&] { return MapParse(fifo.c_str()); });
+}
+
+// A socket is read in blocks, as a regular file is. MapParse cannot open
+// one, so the reader gets it directly; it stands for a file on a network or
+// FUSE file system, whose reads a signal may interrupt too.
+TEST_F(HostileFile, SocketReadInterruptedInsideABlock) {
+    int ends[2];
+    ASSERT_EQ(socketpair(AF_UNIX, SOCK_STREAM, 0, ends), 0);
+    std::FILE *stream = fdopen(ends[0], "r");
+    ASSERT_NE(stream, nullptr);
+    char target[64];
+    ssize_t length = readlink(("/proc/self/fd/" + std::to_string(ends[0])).c_str(), target, sizeof target);
+    ASSERT_GT(length, 0);
+    expect_read_on_after_an_interrupt(
+        std::string(target, static_cast<std::size_t>(length)), [&] { return ends[1]; }, SIOCOUTQ, [&] {
+            try {
+                yy_reset_input(stream);
+                return yyparse();
+            } catch (const tamrix::ScannerFatal &fatal) {  // a read error: what the retry prevents
+                ADD_FAILURE() << fatal.message;
+                return -1;
+            }
+        });
+    std::fclose(stream);
 }
 #endif
 
