@@ -63,9 +63,13 @@ set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 
 set(CPACK_DEBIAN_RUNTIME_PACKAGE_NAME ${deb_runtime})
 set(CPACK_DEBIAN_RUNTIME_PACKAGE_SECTION libs)
-# dpkg runs ldconfig once after all packages are in. (CPack still writes
-# a postinst and postrm calling ldconfig for any library under /usr/lib.)
-set(CPACK_DEBIAN_RUNTIME_PACKAGE_CONTROL_EXTRA ${CMAKE_CURRENT_LIST_DIR}/debian/triggers)
+# dpkg runs ldconfig once after all packages are in; the postinst and
+# postrm calling it that CPack writes are taken out again. The symbols file
+# lets packages built against the library depend on the version that
+# brought the functions they use.
+set(CPACK_DEBIAN_RUNTIME_PACKAGE_CONTROL_EXTRA
+    ${CMAKE_CURRENT_LIST_DIR}/debian/triggers ${CMAKE_CURRENT_LIST_DIR}/debian/symbols)
+set(CPACK_POST_BUILD_SCRIPTS ${CMAKE_CURRENT_LIST_DIR}/debian/drop_ldconfig_scripts.cmake)
 set(CPACK_COMPONENT_RUNTIME_DESCRIPTION
 "library that reads the symbol records of linker map files
 tamrix_map reads the symbol lines of a linker map file (a word, ADDR, a

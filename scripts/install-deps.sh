@@ -14,6 +14,8 @@ packages=(
   clang libclang-rt-14-dev valgrind gcovr              # hardening
   mawk pkg-config python3 time                         # tools, bench
   dpkg-dev file lintian zip unzip                      # release packages
+  help2man mandoc groff man-db bsdextrautils          # manual pages
+  python3-build python3-setuptools python3-wheel python3-venv python3-pip  # wheels
 )
 case ${1:-} in
   --example) packages=("${example_packages[@]}") ;;

@@ -3,6 +3,8 @@
 #   tamrix_map-VERSION-win32.zip, tamrix_map-VERSION-win64.zip
 #   libtamrix-map1_VERSION_ARCH.deb, libtamrix-map-dev_..., tamrix-map-tools_...
 #   tamrix_map-VERSION-Linux-x86_64.tar.gz (the installed tree, relocatable)
+#   tamrix_map-VERSION-py3-none-PLATFORM.whl, for linux_x86_64, win32 and
+#     win_amd64: the Python package with that platform's library
 # and prints what it made. scripts/test-packages.sh checks them.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -33,8 +35,10 @@ run_logged() {
 release_options=(-DCMAKE_BUILD_TYPE=RelWithDebInfo -DTAMRIX_MAP_WARNINGS_AS_ERRORS=ON
                  -DTAMRIX_MAP_BUILD_TESTS=OFF -DTAMRIX_MAP_BUILD_BENCH=OFF)
 
-echo "== Linux: Debian packages and tar.gz"
-# Debian's hardening flags, as a Debian package build would use them.
+echo "== Linux: Debian packages, tar.gz and wheel"
+# Debian's hardening flags, as a Debian package build would use them, all
+# of them (immediate binding too).
+export DEB_BUILD_MAINT_OPTIONS=hardening=+all
 cflags="$(dpkg-buildflags --get CPPFLAGS) $(dpkg-buildflags --get CFLAGS)"
 cxxflags="$(dpkg-buildflags --get CPPFLAGS) $(dpkg-buildflags --get CXXFLAGS)"
 ldflags=$(dpkg-buildflags --get LDFLAGS)
@@ -44,15 +48,40 @@ run_logged linux.configure cmake -S . -B "$out/linux" "${release_options[@]}" \
 run_logged linux.build cmake --build "$out/linux" -j "$jobs"
 run_logged linux.cpack cpack --config "$out/linux/CPackConfig.cmake" -G "DEB;TGZ" -B "$root/$out/linux/cpack"
 mv "$out"/linux/cpack/*.deb "$out"/linux/cpack/*.tar.gz "$dist/"
+# The manual pages as plain text, with CR LF, for the Windows folders.
+mkdir -p "$out/man-text"
+for page in mapdump.1 tamrix_map.3; do
+    [ -f "$out/linux/man/$page" ] || { echo "FAILED: the Linux build made no $page" >&2; exit 1; }
+    mandoc -T ascii "$out/linux/man/$page" | col -bx | sed 's/$/\r/' >"$out/man-text/${page%.*}.txt"
+done
+
+# A wheel of python/ for one platform, that platform's library beside the
+# module, built offline by Debian's setuptools from a copy of the folder
+# with the version and the platform tag written in.
+build_wheel() {  # platform tag, library, its name in the package
+    local stage=$out/wheel-$1
+    mkdir -p "$stage/tamrix_map"
+    cp python/pyproject.toml LICENSE "$stage/"
+    cp python/tamrix_map/*.py python/tamrix_map/py.typed "$stage/tamrix_map/"
+    cp "$2" "$stage/tamrix_map/$3"
+    echo "$version" >"$stage/VERSION"
+    printf '[bdist_wheel]\nplat_name = %s\n' "$1" >"$stage/setup.cfg"
+    # Dated with the release, so that the same sources give the same wheel.
+    run_logged "wheel-$1" env SOURCE_DATE_EPOCH="$(dpkg-parsechangelog -l cmake/debian/changelog -S Timestamp)" \
+        /usr/bin/python3 -m build --no-isolation --wheel --outdir "$dist" "$stage"
+}
+strip --strip-unneeded -o "$out/libtamrix_map.so.1" "$out/linux/libtamrix_map.so.$version"
+build_wheel linux_x86_64 "$out/libtamrix_map.so.1" libtamrix_map.so.1
 
 # A Windows release folder holds exactly these files.
 windows_files=(bin/tamrix_map.dll bin/mapdump.exe include/tamrix_map.h
                lib/tamrix_map.lib lib/libtamrix_map.dll.a lib/tamrix_map.def
                README.txt LICENSE.txt)
+declare -A wheel_platforms=([win32]=win32 [win64]=win_amd64)
 for target in i686:win32 x86_64:win64; do
     arch=${target%%:*} platform=${target#*:}
     name=tamrix_map-$version-$platform
-    echo "== Windows $arch: $name.zip"
+    echo "== Windows $arch: $name.zip and wheel"
     build=$out/mingw-$arch
     run_logged "$platform.configure" cmake -S . -B "$build" "${release_options[@]}" \
         -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-$arch.cmake
@@ -67,9 +96,12 @@ for target in i686:win32 x86_64:win64; do
         mkdir -p "$folder/$(dirname "$file")"
         cp "$out/install-$platform/$file" "$folder/$file"
     done
+    mkdir -p "$folder/doc"
+    cp "$out"/man-text/*.txt "$folder/doc/"
     (cd "$out/zip-$platform" && zip -q -X -r "$dist/$name.zip" "$name")
+    build_wheel "${wheel_platforms[$platform]}" "$folder/bin/tamrix_map.dll" tamrix_map.dll
 done
 
-(cd "$dist" && sha256sum -- *.zip *.deb *.tar.gz >SHA256SUMS)
+(cd "$dist" && sha256sum -- *.zip *.deb *.tar.gz *.whl >SHA256SUMS)
 echo "== dist/ ($((SECONDS - started)) s)"
 (cd "$dist" && for file in *; do printf '%8d  dist/%s\n' "$(stat -c %s "$file")" "$file"; done)

@@ -2,7 +2,12 @@
 # Checks the artifacts of scripts/package.sh from their contents alone:
 # - the tar.gz, unpacked into an empty folder and moved: a host built
 #   through pkg-config and through find_package, and its mapdump;
-# - lintian on the three .deb files: no errors;
+# - lintian on the three .deb files: no errors, no warnings;
+# - the manual pages: in their packages, silent under groff and mandoc,
+#   mapdump(1) holding every line of mapdump --help, as text in the zips;
+# - the three wheels: files, tags, RECORD hashes, the library's machine;
+#   the Linux one installed with pip into a fresh venv, its module and
+#   python -m tamrix_map compared with mapdump, and uninstalled;
 # - each Windows zip, unpacked into an empty folder: its files, CR LF text,
 #   the version resources; a host built the MinGW way against
 #   lib/libtamrix_map.dll.a and the MSVC way (clang-cl, lld-link) against
@@ -106,8 +111,131 @@ pass "mapdump from the moved tree: $(wc -l <"$out/expected-mapdump.txt") records
 stage "lintian on the Debian packages"
 lintian --tag-display-limit 0 "${debs[@]}" >"$out/lintian.txt" 2>&1 || true
 grep -v "running with root privileges" "$out/lintian.txt" || true
-if grep -q "^E:" "$out/lintian.txt"; then fail "lintian reports errors"; fi
-pass "lintian: no errors ($(grep -c "^W:" "$out/lintian.txt" || true) warnings)"
+if grep -q "^[EW]:" "$out/lintian.txt"; then fail "lintian reports errors or warnings"; fi
+pass "lintian: no errors, no warnings"
+
+# --- Manual pages -----------------------------------------------------
+
+stage "manual pages: packaged, clean for groff and mandoc, in step with mapdump --help, as text in the zips"
+pages=$out/pages
+mkdir -p "$pages/root"
+for deb in "${debs[@]}"; do dpkg-deb -x "$deb" "$pages/root"; done
+dpkg-deb -c "${debs[2]}" | grep -q " ./usr/share/man/man1/mapdump.1.gz$" || fail "tamrix-map-tools has no mapdump(1)"
+dpkg-deb -c "${debs[1]}" | grep -q " ./usr/share/man/man3/tamrix_map.3.gz$" || fail "libtamrix-map-dev has no tamrix_map(3)"
+for page in mapdump.1 tamrix_map.3; do
+    zcat "$pages/root/usr/share/man/man${page##*.}/$page.gz" >"$pages/$page"
+    complaints=$(groff -ww -z -man "$pages/$page" 2>&1; mandoc -T lint "$pages/$page" 2>&1)
+    [ -z "$complaints" ] || { echo "$complaints" >&2; fail "$page: groff -ww -z or mandoc -T lint complains"; }
+    text=doc/${page%.*}.txt
+    for platform in win32 win64; do
+        unzip -p "$dist/tamrix_map-$version-$platform.zip" "tamrix_map-$version-$platform/$text" \
+            >"$pages/$platform.txt" || fail "the $platform zip has no $text"
+        if grep -q $'[^\r]$\|^$' "$pages/$platform.txt"; then fail "$platform zip: $text has a line without CR LF"; fi
+        cmp -s <(tr -d '\r' <"$pages/$platform.txt") <(mandoc -T ascii "$pages/$page" | col -bx) ||
+            fail "$platform zip: $text is not $page as text"
+    done
+    pass "$page: in its package, silent under groff -ww -z and mandoc -T lint, $text in both zips"
+done
+# Each line of mapdump --help stands in the page, however the page wraps it.
+mandoc -T ascii -O width=1000 "$pages/mapdump.1" | col -bx | tr -s ' \n' '  ' >"$pages/mapdump-words.txt"
+help_lines=0
+while IFS= read -r line; do
+    line=$(printf '%s' "$line" | tr -s ' ' | sed 's/^ //')
+    [ -n "$line" ] || continue
+    grep -qF -- "$line" "$pages/mapdump-words.txt" || fail "mapdump(1) lacks this line of mapdump --help: $line"
+    help_lines=$((help_lines + 1))
+done < <("$tree/bin/mapdump" --help | sed 's/^Usage://; s/^ *or://')
+pass "mapdump(1) holds all $help_lines lines of mapdump --help"
+# The symbols file names exactly what the library exports.
+cmp -s <(dpkg-deb -I "${debs[0]}" symbols | sed -n 's/^ \([A-Za-z]*\)@Base .*/\1/p' | sort) \
+    <(nm -D --defined-only "$(find "$pages/root" -name 'libtamrix_map.so.*.*')" | awk '{print $3}' | sort) ||
+    fail "the symbols file of libtamrix-map1 does not list the library's exports"
+pass "libtamrix-map1's symbols file lists the eight exports"
+
+# --- Wheels -----------------------------------------------------------
+
+stage "wheels: files, tags, RECORD hashes, libraries; the Linux one installed with pip"
+declare -A wheel_library=([linux_x86_64]=libtamrix_map.so.1 [win32]=tamrix_map.dll [win_amd64]=tamrix_map.dll)
+declare -A wheel_machine=([linux_x86_64]="ELF 64-bit LSB shared object, x86-64"
+                          [win32]="PE32 executable (DLL) (console) Intel 80386"
+                          [win_amd64]="PE32+ executable (DLL) (console) x86-64")
+for platform in linux_x86_64 win32 win_amd64; do
+    wheel=$dist/tamrix_map-$version-py3-none-$platform.whl
+    library=${wheel_library[$platform]}
+    [ -f "$wheel" ] || fail "dist/${wheel##*/} is missing"
+    /usr/bin/python3 - "$wheel" "$version" "$platform" "$library" <<'EOF' || fail "${wheel##*/}"
+import base64, hashlib, sys, zipfile
+wheel, version, platform, library = sys.argv[1:]
+info = f"tamrix_map-{version}.dist-info/"
+with zipfile.ZipFile(wheel) as archive:
+    names = sorted(archive.namelist())
+    wanted = sorted([f"tamrix_map/{name}" for name in ("__init__.py", "__main__.py", "py.typed", library)]
+                    + [info + name for name in ("LICENSE", "METADATA", "RECORD", "WHEEL", "top_level.txt")])
+    assert names == wanted, f"holds {names}"
+    assert f"\nTag: py3-none-{platform}\n" in archive.read(info + "WHEEL").decode(), "wrong tag"
+    metadata = archive.read(info + "METADATA").decode()
+    assert f"Name: tamrix-map\nVersion: {version}\n" in metadata, metadata
+    recorded = set()
+    for line in archive.read(info + "RECORD").decode().splitlines():
+        name, digest, size = line.rsplit(",", 2)
+        recorded.add(name)
+        if name != info + "RECORD":
+            data = archive.read(name)
+            hashed = base64.urlsafe_b64encode(hashlib.sha256(data).digest()).rstrip(b"=").decode()
+            assert (digest, size) == ("sha256=" + hashed, str(len(data))), f"RECORD is wrong for {name}"
+    assert recorded == set(names), f"RECORD lists {sorted(recorded)}"
+EOF
+    unzip -p "$wheel" "tamrix_map/$library" >"$out/wheel-$library"
+    case $(file -b "$out/wheel-$library") in
+        "${wheel_machine[$platform]}"*) ;;
+        *) fail "${wheel##*/}: tamrix_map/$library is $(file -b "$out/wheel-$library")" ;;
+    esac
+    if [ "$platform" != linux_x86_64 ]; then
+        zip=$dist/tamrix_map-$version-${platform/win_amd64/win64}.zip
+        unzip -p "$zip" "$(basename "$zip" .zip)/bin/tamrix_map.dll" | cmp -s - "$out/wheel-$library" ||
+            fail "${wheel##*/}: its DLL is not the one in ${zip##*/}"
+    fi
+    pass "${wheel##*/}: its files, tag py3-none-$platform, RECORD hashes, ${wheel_machine[$platform]}"
+done
+venv=$out/venv
+/usr/bin/python3 -m venv "$venv"
+pip=("$venv/bin/python" -m pip --disable-pip-version-check -q)
+"${pip[@]}" install --no-index "$dist/tamrix_map-$version-py3-none-linux_x86_64.whl" || fail "pip install"
+for platform in win32 win_amd64; do
+    if "${pip[@]}" install --no-index "$dist/tamrix_map-$version-py3-none-$platform.whl" 2>/dev/null; then
+        fail "pip installs the $platform wheel on Linux"
+    fi
+done
+pass "pip install --no-index: the linux_x86_64 wheel into a fresh venv; the Windows wheels refused"
+# Outside the source tree and without TAMRIX_MAP_LIBRARY: the wheel alone.
+in_venv() { (cd "$out" && env -u TAMRIX_MAP_LIBRARY "$venv/bin/python" "$@"); }
+in_venv -c 'import sys, tamrix_map
+for name, address in tamrix_map.parse(sys.argv[1]): print(f"{address:08X} {name}")
+print(tamrix_map._library._name, file=sys.stderr)' "$sample" >"$out/wheel-module.txt" 2>"$out/wheel-library.txt"
+same_output "the wheel's tamrix_map.parse" "$out/expected-mapdump.txt" "$out/wheel-module.txt"
+case $(cat "$out/wheel-library.txt") in
+    "$venv"/lib/python3*/site-packages/tamrix_map/libtamrix_map.so.1) ;;
+    *) fail "the module loaded $(cat "$out/wheel-library.txt"), not the wheel's library" ;;
+esac
+# python -m tamrix_map against mapdump: output, errors, exit status.
+same_as_mapdump() {  # arguments
+    local status=0 python_status=0
+    "$tree/bin/mapdump" "$@" >"$out/mapdump.out" 2>"$out/mapdump.err" || status=$?
+    in_venv -m tamrix_map "$@" >"$out/python.out" 2>"$out/python.err" || python_status=$?
+    cmp -s "$out/mapdump.out" "$out/python.out" && [ "$status" = "$python_status" ] &&
+        { [ "$status" = 2 ] || cmp -s "$out/mapdump.err" "$out/python.err"; } ||
+        fail "python -m tamrix_map $* is not mapdump $* (exit $python_status, mapdump $status)"
+}
+maps=("$root"/examples/*.map)
+for map in "${maps[@]}"; do same_as_mapdump "$map"; done
+same_as_mapdump "${maps[@]}" "$missing_map" "${maps[0]}"
+same_as_mapdump
+pass "python -m tamrix_map prints what mapdump prints, byte for byte: ${#maps[@]} map(s), several with a missing one, none"
+"${pip[@]}" uninstall -y tamrix-map || fail "pip uninstall"
+left=$(find "$venv" -name 'tamrix_map*')
+[ -z "$left" ] || fail "pip uninstall left $left"
+pass "pip uninstall leaves nothing of tamrix_map behind"
+echo "SKIPPED: importing the win32 and win_amd64 wheels: no Windows Python on this machine (Debian packages none, python.org and PyPI are out of reach)"
 
 # --- Windows zips -----------------------------------------------------
 
@@ -150,10 +278,11 @@ for target in win64:x86_64:i386:wine64 win32:i686:i386:wine; do
     top=$(unpack "$dist/$name.zip")
     listing=$(cd "$top" && find . -type f | sed 's|^\./||' | sort | paste -sd ' ' -)
     wanted="$name/LICENSE.txt $name/README.txt $name/bin/mapdump.exe $name/bin/tamrix_map.dll"
+    wanted+=" $name/doc/mapdump.txt $name/doc/tamrix_map.txt"
     wanted+=" $name/include/tamrix_map.h $name/lib/libtamrix_map.dll.a $name/lib/tamrix_map.def"
     wanted+=" $name/lib/tamrix_map.lib"
     [ "$listing" = "$wanted" ] || fail "$name.zip holds: $listing"
-    pass "one folder $name/ with the eight files"
+    pass "one folder $name/ with the ten files"
     folder=$top/$name
     for text in README.txt LICENSE.txt; do
         if grep -q $'[^\r]$\|^$' "$folder/$text"; then fail "$text has a line without CR LF"; fi
@@ -200,8 +329,7 @@ for package in "${deb_packages[@]}"; do
 done
 # The consumer's build folder is configured after the install; its
 # sources and the compiler checks cost nothing while the packages are in.
-# Removed with --purge: dpkg -r alone keeps libtamrix-map1's postrm (the
-# ldconfig call CPack writes) and leaves the package in state "rc".
+# Removed with --purge, so that no state of them is left behind.
 cleanup_actions+=("dpkg --purge ${deb_packages[*]} >'$out/dpkg-remove.log' 2>&1")
 dpkg -i "${debs[@]}" >"$out/dpkg-install.log" 2>&1 || { cat "$out/dpkg-install.log" >&2; fail "dpkg -i"; }
 installed_at=$SECONDS
@@ -225,6 +353,9 @@ grep -q "tamrix_map_DIR:PATH=/usr/lib/" "$out/consumer-system/CMakeCache.txt" ||
 same_output "find_package host on the installed packages" "$out/expected-host.txt" "$out/consumer-system.txt"
 mapdump "$sample" >"$out/mapdump-system.txt"
 same_output "$(command -v mapdump)" "$out/expected-mapdump.txt" "$out/mapdump-system.txt"
+found=$(man -w mapdump tamrix_map | paste -sd ' ')
+[ "$found" = "/usr/share/man/man1/mapdump.1.gz /usr/share/man/man3/tamrix_map.3.gz" ] || fail "man -w finds: $found"
+pass "man mapdump and man tamrix_map find the installed pages"
 dpkg --purge "${deb_packages[@]}" >"$out/dpkg-remove.log" 2>&1 ||
     { cat "$out/dpkg-remove.log" >&2; fail "dpkg --purge"; }
 unset 'cleanup_actions[-1]'
