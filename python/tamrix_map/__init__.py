@@ -18,7 +18,7 @@ from __future__ import annotations
 import ctypes
 import os
 import sys
-from typing import List, Tuple, Union
+from typing import List, Optional, Tuple, Union
 
 StrOrBytesPath = Union[str, bytes, "os.PathLike[str]", "os.PathLike[bytes]"]
 
@@ -29,7 +29,7 @@ _LIBRARY_FILES = {
     "darwin": ["libtamrix_map.1.dylib", "libtamrix_map.dylib"],
 }.get(sys.platform, ["libtamrix_map.so.1", "libtamrix_map.so"])
 
-_library: ctypes.CDLL | None = None
+_library: Optional[ctypes.CDLL] = None
 
 
 class MapParseError(Exception):
