@@ -426,12 +426,9 @@ namespace {
 // scanner is at the beginning of one, and a line whose tokens hold no
 // ADDRESS takes it through no action back to where it stood. Such lines
 // are passed over whole; a record line of the plain shape is matched in
-// one go and its five tokens handed out from here.
+// one go and handed over as one RECORD_LINE, after which the parser again
+// stands between lines.
 bool parser_between_lines = false;
-// The tokens of the record line matched in one go, and a 0 that ends
-// them; record_token is the next one to hand out.
-constexpr int record_line_tokens[6] = {LINE_HEAD, ADDR_KEYWORD, ADDRESS, SYMBOL_NAME, RECORD_END, 0};
-const int *record_token = &record_line_tokens[5];
 
 // The first line feed in [p, end), or nullptr. Lines are mostly short, and
 // a few 16-byte steps here cost less than a call of memchr.
@@ -516,15 +513,8 @@ inline const char *find_line_feed(const char *p, const char *end) {
 // parser stops at is ever quoted, and yyparse copies that one. Inlined
 // into the parser, which is compiled at the end of this file.
 [[gnu::always_inline]] inline int map_grammar_lex(MapTokenValue *cell) {
-    if (int token = *record_token) {
-        ++record_token;
-        return token;
-    }
-    if (parser_between_lines && take_lines(cell)) {
-        // take_lines has filled the parser's cell for the whole line.
-        record_token = &record_line_tokens[1];
-        return LINE_HEAD;
-    }
+    // take_lines fills the parser's cell for the whole line.
+    if (parser_between_lines && take_lines(cell)) return RECORD_LINE;
     int token = scan_for_parser();
     parser_between_lines = token == LINE_END || token == RECORD_END;
     *cell = yylval;
@@ -533,7 +523,6 @@ inline const char *find_line_feed(const char *p, const char *end) {
 
 int yyparse() {
     parser_between_lines = false;
-    record_token = &record_line_tokens[5];
     int result = map_grammar_parse();
     // The driver quotes the text of the token the parser stopped at.
     keep_token_text();
