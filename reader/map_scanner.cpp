@@ -18,6 +18,7 @@
 // moved to the front before a refill, and a match that is still unfinished
 // where the buffered data ends (or at a NUL byte) counted one longer.
 #include <array>
+#include <bit>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -207,32 +208,54 @@ constexpr std::array<std::uint8_t, 256> hex_value = make_hex_values();
 // or nullptr when the run is no address; `value` is written only for an
 // address. It reads no further than the byte behind the run.
 inline const char *take_address(const char *p, std::uint32_t &value) {
-    std::uint32_t digits = 0;
-    const char *q = p;
-    for (; q - p < 4; ++q) {
+    std::uint32_t digits = hex_value[static_cast<unsigned char>(*p)];
+    if (digits > 15) return nullptr;
+    const char *q = p + 1;
+#pragma GCC unroll 3
+    for (int more = 0; more < 3; ++more, ++q) {
         unsigned digit = hex_value[static_cast<unsigned char>(*q)];
         if (digit > 15) break;
         digits = digits << 4 | digit;
     }
-    if (q == p || (*q | 0x20) != 'h' || (class_of(q[1]) & WORD)) return nullptr;
+    if ((*q | 0x20) != 'h' || (class_of(q[1]) & WORD)) return nullptr;
     value = digits;
     return q + 1;
 }
 
 // The first "ADDR" in [p, lf) that begins a match and has a blank or tab
 // behind it. p is where a match begins; elsewhere a match begins exactly
-// where a word run does, behind a byte that is no word character.
-const char *find_keyword(const char *p, const char *lf) {
+// where a word run does, behind a byte that is no word character. lf is
+// below end, the end of the held characters.
+const char *find_keyword(const char *p, const char *lf, const char *end) {
     // Mostly it stands right behind the blanks that follow the head.
     const char *q = skip_blanks(p);
     if (lf - q >= 5 && std::memcmp(q, "ADDR", 4) == 0 && (q[4] == ' ' || q[4] == '\t') &&
         (q == p || !(class_of(q[-1]) & WORD)))
         return q;
-    std::string_view line(p, static_cast<std::size_t>(lf - p));
-    for (std::size_t at = line.find("ADDR"); at != std::string_view::npos; at = line.find("ADDR", at + 1)) {
-        q = p + at;
-        if ((q == p || !(class_of(q[-1]) & WORD)) && (q[4] == ' ' || q[4] == '\t')) return q;
+    auto is_keyword = [p](const char *at) {
+        return std::memcmp(at, "ADDR", 4) == 0 && (at[4] == ' ' || at[4] == '\t') &&
+               (at == p || !(class_of(at[-1]) & WORD));
+    };
+    const char *from = p;
+#if defined(__SSE2__)
+    // "AD" looked for 16 places at a time, the rest tested where it stands;
+    // the loads stay within the held characters.
+    for (; lf - from >= 5 && end - from >= 17; from += 16) {
+        __m128i here = _mm_loadu_si128(reinterpret_cast<const __m128i *>(from));
+        __m128i next = _mm_loadu_si128(reinterpret_cast<const __m128i *>(from + 1));
+        unsigned hits = static_cast<unsigned>(_mm_movemask_epi8(
+            _mm_and_si128(_mm_cmpeq_epi8(here, _mm_set1_epi8('A')), _mm_cmpeq_epi8(next, _mm_set1_epi8('D')))));
+        if (lf - from < 21) hits &= (1u << (lf - from - 4)) - 1;  // "ADDR" and its blank before lf
+        for (; hits; hits &= hits - 1)
+            if (is_keyword(from + __builtin_ctz(hits))) return from + __builtin_ctz(hits);
     }
+    if (lf - from < 5) return nullptr;
+#else
+    (void)end;
+#endif
+    std::string_view line(from, static_cast<std::size_t>(lf - from));
+    for (std::size_t at = line.find("ADDR"); at != std::string_view::npos; at = line.find("ADDR", at + 1))
+        if (is_keyword(from + at)) return from + at;
     return nullptr;
 }
 
@@ -269,7 +292,7 @@ namespace {
             }
             if (lf && p <= lf) {
                 if (condition == S_HEAD) {
-                    if (const char *keyword = find_keyword(p, lf)) {
+                    if (const char *keyword = find_keyword(p, lf, end)) {
                         token_start = keyword;
                         token_length = 5;
                         start_condition = S_VALUE;
@@ -444,6 +467,21 @@ inline const char *find_line_feed(const char *p, const char *end) {
     return static_cast<const char *>(std::memchr(p, '\n', static_cast<std::size_t>(end - p)));
 }
 
+// Behind "ADDR" and its blank or tab, where they follow a head that ends
+// at head_end behind nothing but blanks and punctuation; else nullptr.
+inline const char *behind_keyword(const char *head_end, const char *end) {
+    // Mostly one blank, the keyword and one blank: one 8-byte test.
+    static_assert(std::endian::native == std::endian::little);
+    constexpr std::uint64_t blank_keyword_blank = 0x205244444120;  // " ADDR "
+    std::uint64_t eight;
+    if (end - head_end >= 8) {
+        std::memcpy(&eight, head_end, 8);
+        if ((eight & 0xFFFFFFFFFFFF) == blank_keyword_blank) return head_end + 6;
+    }
+    const char *q = skip_blanks(head_end);
+    return std::memcmp(q, "ADDR", 4) == 0 && (q[4] == ' ' || q[4] == '\t') ? q + 5 : nullptr;
+}
+
 // At the beginning of a line, with the parser between lines: passes over
 // the lines that cannot make an ADDRESS, and takes a record line of the
 // plain shape (head, keyword, address, name, each behind nothing but
@@ -460,10 +498,9 @@ inline const char *find_line_feed(const char *p, const char *end) {
             // Heads of one character are common enough to be worth a test.
             const char *head_end = class_of(p[1]) & NAME ? skip_run<NAME>(p + 2, end) : p + 1;
             bool is_head = *head_end != '-';
-            const char *q = skip_blanks(head_end);
-            if (is_head && std::memcmp(q, "ADDR", 4) == 0 && (q[4] == ' ' || q[4] == '\t')) {
+            if (const char *keyword_end = is_head ? behind_keyword(head_end, end) : nullptr) {
                 std::uint32_t value;
-                const char *address_end = take_address(skip_blanks(q + 5), value);
+                const char *address_end = take_address(skip_blanks(keyword_end), value);
                 const char *name = address_end ? skip_blanks(address_end) : nullptr;
                 if (name && (class_of(*name) & NAME_START)) {
                     const char *name_end = skip_run<NAME>(name + 1, end);
@@ -487,7 +524,7 @@ inline const char *find_line_feed(const char *p, const char *end) {
             }
             lf = find_line_feed(head_end, end);
             if (!lf || static_cast<std::size_t>(lf - p) >= longest_match) break;
-            if (is_head && find_keyword(head_end, lf)) {
+            if (is_head && find_keyword(head_end, lf, end)) {
                 scan_position = p;
                 line_feed = lf;
                 return false;
