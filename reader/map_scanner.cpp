@@ -224,38 +224,18 @@ inline const char *take_address(const char *p, std::uint32_t &value) {
 
 // The first "ADDR" in [p, lf) that begins a match and has a blank or tab
 // behind it. p is where a match begins; elsewhere a match begins exactly
-// where a word run does, behind a byte that is no word character. lf is
-// below end, the end of the held characters.
-const char *find_keyword(const char *p, const char *lf, const char *end) {
+// where a word run does, behind a byte that is no word character.
+const char *find_keyword(const char *p, const char *lf) {
     // Mostly it stands right behind the blanks that follow the head.
     const char *q = skip_blanks(p);
     if (lf - q >= 5 && std::memcmp(q, "ADDR", 4) == 0 && (q[4] == ' ' || q[4] == '\t') &&
         (q == p || !(class_of(q[-1]) & WORD)))
         return q;
-    auto is_keyword = [p](const char *at) {
-        return std::memcmp(at, "ADDR", 4) == 0 && (at[4] == ' ' || at[4] == '\t') &&
-               (at == p || !(class_of(at[-1]) & WORD));
-    };
-    const char *from = p;
-#if defined(__SSE2__)
-    // "AD" looked for 16 places at a time, the rest tested where it stands;
-    // the loads stay within the held characters.
-    for (; lf - from >= 5 && end - from >= 17; from += 16) {
-        __m128i here = _mm_loadu_si128(reinterpret_cast<const __m128i *>(from));
-        __m128i next = _mm_loadu_si128(reinterpret_cast<const __m128i *>(from + 1));
-        unsigned hits = static_cast<unsigned>(_mm_movemask_epi8(
-            _mm_and_si128(_mm_cmpeq_epi8(here, _mm_set1_epi8('A')), _mm_cmpeq_epi8(next, _mm_set1_epi8('D')))));
-        if (lf - from < 21) hits &= (1u << (lf - from - 4)) - 1;  // "ADDR" and its blank before lf
-        for (; hits; hits &= hits - 1)
-            if (is_keyword(from + __builtin_ctz(hits))) return from + __builtin_ctz(hits);
+    std::string_view line(p, static_cast<std::size_t>(lf - p));
+    for (std::size_t at = line.find("ADDR"); at != std::string_view::npos; at = line.find("ADDR", at + 1)) {
+        q = p + at;
+        if ((q == p || !(class_of(q[-1]) & WORD)) && (q[4] == ' ' || q[4] == '\t')) return q;
     }
-    if (lf - from < 5) return nullptr;
-#else
-    (void)end;
-#endif
-    std::string_view line(from, static_cast<std::size_t>(lf - from));
-    for (std::size_t at = line.find("ADDR"); at != std::string_view::npos; at = line.find("ADDR", at + 1))
-        if (is_keyword(from + at)) return from + at;
     return nullptr;
 }
 
@@ -292,7 +272,7 @@ namespace {
             }
             if (lf && p <= lf) {
                 if (condition == S_HEAD) {
-                    if (const char *keyword = find_keyword(p, lf, end)) {
+                    if (const char *keyword = find_keyword(p, lf)) {
                         token_start = keyword;
                         token_length = 5;
                         start_condition = S_VALUE;
@@ -467,6 +447,28 @@ inline const char *find_line_feed(const char *p, const char *end) {
     return static_cast<const char *>(std::memchr(p, '\n', static_cast<std::size_t>(end - p)));
 }
 
+// find_line_feed for the rest of a line behind its head, which also tells
+// whether an "AD" stands before the line feed: without one, the line holds
+// no keyword. `maybe_keyword` is false when it comes in.
+inline const char *find_line_feed_and_keyword(const char *p, const char *end, bool &maybe_keyword) {
+#if defined(__SSE2__)
+    for (int step = 0; step < 4 && end - p >= 17; ++step, p += 16) {
+        __m128i here = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p));
+        __m128i next = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p + 1));
+        unsigned line_feeds = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(here, _mm_set1_epi8('\n'))));
+        unsigned pairs = static_cast<unsigned>(_mm_movemask_epi8(
+            _mm_and_si128(_mm_cmpeq_epi8(here, _mm_set1_epi8('A')), _mm_cmpeq_epi8(next, _mm_set1_epi8('D')))));
+        if (line_feeds) {
+            maybe_keyword = maybe_keyword || (pairs & ((line_feeds & (0u - line_feeds)) - 1)) != 0;
+            return p + __builtin_ctz(line_feeds);
+        }
+        maybe_keyword = maybe_keyword || pairs != 0;
+    }
+#endif
+    maybe_keyword = true;  // not looked at: find_keyword will tell
+    return find_line_feed(p, end);
+}
+
 // Behind "ADDR" and its blank or tab, where they follow a head that ends
 // at head_end behind nothing but blanks and punctuation; else nullptr.
 inline const char *behind_keyword(const char *head_end, const char *end) {
@@ -522,9 +524,10 @@ inline const char *behind_keyword(const char *head_end, const char *end) {
                     }
                 }
             }
-            lf = find_line_feed(head_end, end);
+            bool maybe_keyword = false;
+            lf = is_head ? find_line_feed_and_keyword(head_end, end, maybe_keyword) : find_line_feed(head_end, end);
             if (!lf || static_cast<std::size_t>(lf - p) >= longest_match) break;
-            if (is_head && find_keyword(head_end, lf, end)) {
+            if (maybe_keyword && find_keyword(head_end, lf)) {
                 scan_position = p;
                 line_feed = lf;
                 return false;
