@@ -452,7 +452,7 @@ inline const char *find_line_feed(const char *p, const char *end) {
 // no keyword. `maybe_keyword` is false when it comes in.
 inline const char *find_line_feed_and_keyword(const char *p, const char *end, bool &maybe_keyword) {
 #if defined(__SSE2__)
-    for (int step = 0; step < 4 && end - p >= 17; ++step, p += 16) {
+    for (int step = 0; step < 2 && end - p >= 17; ++step, p += 16) {
         __m128i here = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p));
         __m128i next = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p + 1));
         unsigned line_feeds = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(here, _mm_set1_epi8('\n'))));
