@@ -8,7 +8,7 @@
  * that a list with a hole is never taken for a whole one.
  *
  * The library's parser is map_grammar_parse, fed by map_grammar_lex in
- * map_scanner.cpp. The tests build this same file a second time under
+ * map_token_source.cpp. The tests build this same file a second time under
  * another prefix and feed that copy scripted token streams.
  */
 %code requires {
