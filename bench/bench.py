@@ -33,9 +33,9 @@ MAX_FLATNESS = 1.20
 # "x wc", "x mawk" (a speed-up: at least), "per byte", "per record".
 SHAPE_TARGETS = {
     "realistic": [("x wc", 15.0), ("x mawk", 4.0), ("per byte", 25.0)],
-    "mixed": [("x wc", 12.0), ("x mawk", 5.0), ("per byte", 12.0)],
-    "dense": [("per record", 600.0)],
-    "sparse": [("per byte", 4.0)],
+    "mixed": [("x wc", 6.0), ("x mawk", 5.0), ("per byte", 8.0)],
+    "dense": [("x wc", 12.0), ("per record", 450.0)],
+    "sparse": [("per byte", 2.5)],
 }
 # Names of 200 to 400 bytes cannot fit in 64 bytes a record: in that shape
 # the memory target leaves out the bytes of the names themselves.
