@@ -64,7 +64,7 @@ inline const char *find_line_feed_and_keyword(const char *p, const char *end, bo
     }
 #endif
     maybe_keyword = true;  // not looked at: find_keyword will tell
-    return find_line_feed(p, end);
+    return static_cast<const char *>(std::memchr(p, '\n', static_cast<std::size_t>(end - p)));
 }
 
 // Behind "ADDR" and its blank or tab, where they follow a head that ends
