@@ -46,6 +46,7 @@ std::uint64_t tamrix::first_line_number = 1;
 namespace tamrix::scanning {
 
 ScanBuffer *buffer = nullptr;
+const char *held_end = nullptr;
 const char *scan_position = nullptr;
 const char *line_feed = nullptr;
 const char *token_start = "";
@@ -90,6 +91,7 @@ ScanBuffer *yy_create_buffer(std::size_t size) {
 void set_up_buffer(std::FILE *stream) {
     buffer->stream = stream;
     buffer->held = 0;
+    held_end = buffer->chars;
     buffer->chars[0] = buffer->chars[1] = '\0';
     buffer->interactive = is_terminal(stream);
     buffer->at_line_start = true;
@@ -115,6 +117,7 @@ std::size_t refill(const char *keep) {
         if (got == 0 && moved > 0) buffer->end_of_file_pending = true;
     }
     buffer->held = moved + got;
+    held_end = chars + buffer->held;
     chars[buffer->held] = chars[buffer->held + 1] = '\0';
     return got;
 }
@@ -326,6 +329,7 @@ int yylex_destroy() {
         tamrix::heap_free(buffer->chars);
         tamrix::heap_free(buffer);
         buffer = nullptr;
+        held_end = nullptr;
     }
     return 0;
 }

@@ -82,6 +82,35 @@ inline const char *behind_keyword(const char *head_end, const char *end) {
     return std::memcmp(q, "ADDR", 4) == 0 && (q[4] == ' ' || q[4] == '\t') ? q + 5 : nullptr;
 }
 
+// Takes the record line of the plain shape that begins at p, at a head,
+// into the parser's cell; returns false, with nothing written, where the
+// line is not one. head_end is where the head ends, either way.
+[[gnu::always_inline]] inline bool take_record_line(const char *p, const char *end, MapTokenValue *cell,
+                                                    const char *&head_end) {
+    // Heads of one character are common enough to be worth a test.
+    head_end = class_of(p[1]) & NAME ? skip_run<NAME>(p + 2, end) : p + 1;
+    const char *keyword_end = *head_end != '-' ? behind_keyword(head_end, end) : nullptr;
+    if (!keyword_end) return false;
+    std::uint32_t value;
+    const char *address_end = take_address(skip_blanks(keyword_end), value);
+    const char *name = address_end ? skip_blanks(address_end) : nullptr;
+    if (!name || !(class_of(*name) & NAME_START)) return false;
+    const char *name_end = skip_run<NAME>(name + 1, end);
+    const char *lf = find_line_feed(name_end, end);
+    if (*name_end == '-' || !lf || static_cast<std::size_t>(lf - p) >= longest_match) return false;
+    // Straight into the parser's cell, and the name left in the buffer:
+    // nothing reads on before the record is stored, so the buffer stays put.
+    cell->address = value;
+    cell->name = name;
+    cell->name_length = static_cast<std::uint32_t>(name_end - name);
+    token_start = lf > name_end && lf[-1] == '\r' ? lf - 1 : lf;
+    token_length = static_cast<std::size_t>(lf + 1 - token_start);
+    scan_position = lf + 1;
+    // Counted now: nothing reads the count before the line end is handed out.
+    ++yylineno;
+    return true;
+}
+
 // At the beginning of a line, with the parser between lines: passes over
 // the lines that cannot make an ADDRESS, and takes a record line of the
 // plain shape (head, keyword, address, name, each behind nothing but
@@ -89,39 +118,17 @@ inline const char *behind_keyword(const char *head_end, const char *end) {
 // the scanner goes on from the line it stopped at. Lines that reach beyond
 // the buffered data, or are long enough to hold a run at the token limit,
 // are left to the scanner. Nothing is written before a line is taken.
-[[gnu::noinline]] bool take_lines(MapTokenValue *cell) {
+// first_head_end, unless nullptr, is where the head of the first line ends,
+// a line that take_record_line has already found to be no record line.
+[[gnu::noinline]] bool take_lines(MapTokenValue *cell, const char *first_head_end) {
     const char *p = scan_position;
-    const char *end = buffer->chars + buffer->held;
-    for (;;) {
+    const char *end = held_end;
+    for (const char *known_head_end = first_head_end;; known_head_end = nullptr) {
         const char *lf;
         if (class_of(*p) & NAME_START) {
-            // Heads of one character are common enough to be worth a test.
-            const char *head_end = class_of(p[1]) & NAME ? skip_run<NAME>(p + 2, end) : p + 1;
+            const char *head_end = known_head_end;
+            if (!head_end && take_record_line(p, end, cell, head_end)) return true;
             bool is_head = *head_end != '-';
-            if (const char *keyword_end = is_head ? behind_keyword(head_end, end) : nullptr) {
-                std::uint32_t value;
-                const char *address_end = take_address(skip_blanks(keyword_end), value);
-                const char *name = address_end ? skip_blanks(address_end) : nullptr;
-                if (name && (class_of(*name) & NAME_START)) {
-                    const char *name_end = skip_run<NAME>(name + 1, end);
-                    lf = find_line_feed(name_end, end);
-                    if (*name_end != '-' && lf && static_cast<std::size_t>(lf - p) < longest_match) {
-                        // Straight into the parser's cell, and the name
-                        // left in the buffer: nothing reads on before the
-                        // record is stored, so the buffer stays put.
-                        cell->address = value;
-                        cell->name = name;
-                        cell->name_length = static_cast<std::uint32_t>(name_end - name);
-                        token_start = lf > name_end && lf[-1] == '\r' ? lf - 1 : lf;
-                        token_length = static_cast<std::size_t>(lf + 1 - token_start);
-                        scan_position = lf + 1;
-                        // Counted now: nothing reads the count before the
-                        // line end is handed out.
-                        ++yylineno;
-                        return true;
-                    }
-                }
-            }
             bool maybe_keyword = false;
             lf = is_head ? find_line_feed_and_keyword(head_end, end, maybe_keyword) : find_line_feed(head_end, end);
             if (!lf || static_cast<std::size_t>(lf - p) >= longest_match) break;
@@ -147,8 +154,16 @@ inline const char *behind_keyword(const char *head_end, const char *end) {
 // parser stops at is ever quoted, and yyparse copies that one. Inlined
 // into the parser, which is compiled at the end of this file.
 [[gnu::always_inline]] inline int map_grammar_lex(MapTokenValue *cell) {
-    // take_lines fills the parser's cell for the whole line.
-    if (parser_between_lines && take_lines(cell)) return RECORD_LINE;
+    // The line at hand is tried here, in the parser's loop, before
+    // take_lines goes through the lines behind it: in a dense map every
+    // line is a record line. Either fills the cell for the whole line.
+    if (parser_between_lines) {
+        const char *head_end = nullptr;
+        if ((class_of(*scan_position) & NAME_START) &&
+            take_record_line(scan_position, held_end, cell, head_end))
+            return RECORD_LINE;
+        if (take_lines(cell, head_end)) return RECORD_LINE;
+    }
     int token = scan_for_parser();
     parser_between_lines = token == LINE_END || token == RECORD_END;
     *cell = yylval;

@@ -63,6 +63,8 @@ struct ScanBuffer {
 };
 
 extern ScanBuffer *buffer;
+// buffer->chars + buffer->held, kept at hand for the token source.
+extern const char *held_end;
 extern const char *scan_position;  // where the next match begins
 // The first line feed at or behind some earlier scan position, found by
 // memchr and less than longest_match bytes from there; nullptr when not
