@@ -103,9 +103,7 @@ inline const char *behind_keyword(const char *head_end, const char *end) {
     cell->address = value;
     cell->name = name;
     cell->name_length = static_cast<std::uint32_t>(name_end - name);
-    token_start = lf > name_end && lf[-1] == '\r' ? lf - 1 : lf;
-    token_length = static_cast<std::size_t>(lf + 1 - token_start);
-    scan_position = lf + 1;
+    scan_position = lf + 1;  // the token text stays: see yyparse
     // Counted now: nothing reads the count before the line end is handed out.
     ++yylineno;
     return true;
@@ -173,6 +171,14 @@ inline const char *behind_keyword(const char *head_end, const char *end) {
 int yyparse() {
     parser_between_lines = false;
     int result = map_grammar_parse();
+    if (tamrix::record_refused) {
+        // The parse stopped at a record line's end, perhaps one taken whole,
+        // which leaves the token text as it was: its text is the line end
+        // right behind the scan position, with the CR before it if any.
+        const char *lf = scan_position - 1;
+        token_start = lf > buffer->chars && lf[-1] == '\r' ? lf - 1 : lf;
+        token_length = static_cast<std::size_t>(lf + 1 - token_start);
+    }
     // The driver quotes the text of the token the parser stopped at.
     keep_token_text();
     return result;
