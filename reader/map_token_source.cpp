@@ -78,8 +78,10 @@ inline const char *behind_keyword(const char *head_end, const char *end) {
         std::memcpy(&eight, head_end, 8);
         if ((eight & 0xFFFFFFFFFFFF) == blank_keyword_blank) return head_end + 6;
     }
+    // The keyword and its blank within the held characters, so that the
+    // 4-byte compare reads nothing behind them.
     const char *q = skip_blanks(head_end);
-    return std::memcmp(q, "ADDR", 4) == 0 && (q[4] == ' ' || q[4] == '\t') ? q + 5 : nullptr;
+    return end - q >= 5 && std::memcmp(q, "ADDR", 4) == 0 && (q[4] == ' ' || q[4] == '\t') ? q + 5 : nullptr;
 }
 
 // Takes the record line of the plain shape that begins at p, at a head,
