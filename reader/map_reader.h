@@ -1,5 +1,5 @@
 // The map-file reader as the parse driver and the tests see it: the
-// scanner and yyparse (map_scanner.cpp), the grammar (map_grammar.y) and
+// scanner (map_scanner.cpp), yyparse (map_token_source.cpp), the grammar (map_grammar.y) and
 // the state they share.
 #pragma once
 

@@ -17,16 +17,11 @@
 // a 16384-character buffer, refills of 8192 characters, an unfinished match
 // moved to the front before a refill, and a match that is still unfinished
 // where the buffered data ends (or at a NUL byte) counted one longer.
-#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
-#include <string_view>
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
 #ifdef _WIN32
 #include <io.h>
 #else
@@ -38,6 +33,7 @@
 #include "map_input.h"
 #include "map_reader.h"
 #include "map_tokens.h"
+#include "scan_buffer.h"
 
 char yytext[YYLMAX];
 int yyleng = 0;
@@ -47,58 +43,24 @@ std::uint32_t tamrix::current_address = 0;
 bool tamrix::record_refused = false;
 std::uint64_t tamrix::first_line_number = 1;
 
+namespace tamrix::scanning {
+
+ScanBuffer *buffer = nullptr;
+const char *held_end = nullptr;
+const char *scan_position = nullptr;
+const char *line_feed = nullptr;
+const char *token_start = "";
+std::size_t token_length = 0;
+
+}  // namespace tamrix::scanning
+
+using namespace tamrix::scanning;
+
 namespace {
 
 enum StartCondition : int { INITIAL = 0, S_HEAD = 1, S_VALUE = 2, S_NAME = 3, S_EOL = 4 };
 
-constexpr std::size_t buffer_size = 16384;  // characters the buffer holds
-constexpr std::size_t read_size = 8192;     // characters one refill asks for
-constexpr std::size_t longest_match = YYLMAX - 1;
-
-// SKIP: a byte that is always a one-byte match of its own and never part
-// of a token: anything but a word character, LF, CR and NUL (which may
-// also be the end of the buffered data).
-enum : std::uint8_t { WORD = 1, NAME = 2, NAME_START = 4, SKIP = 8 };
-
-constexpr std::array<std::uint8_t, 256> make_char_classes() {
-    std::array<std::uint8_t, 256> classes{};
-    for (int c = 0; c < 256; ++c) {
-        bool digit = c >= '0' && c <= '9';
-        bool letter = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
-        std::uint8_t bits = 0;
-        if (digit || letter || c == '_') bits |= WORD | NAME;
-        if (c == '-') bits |= WORD;
-        if (letter || c == '_') bits |= NAME_START;
-        if (!(bits & WORD) && c != '\n' && c != '\r' && c != '\0') bits |= SKIP;
-        classes[static_cast<std::size_t>(c)] = bits;
-    }
-    return classes;
-}
-
-constexpr std::array<std::uint8_t, 256> char_class = make_char_classes();
-
-inline std::uint8_t class_of(char c) { return char_class[static_cast<unsigned char>(c)]; }
-
-struct ScanBuffer {
-    std::FILE *stream;
-    char *chars;       // buffer_size characters, then two zero bytes behind the held ones
-    std::size_t held;  // characters in chars
-    bool interactive;
-    bool at_line_start;
-    bool end_of_file_pending;  // the stream ended while a match was unfinished
-};
-
-ScanBuffer *buffer = nullptr;
-const char *scan_position = nullptr;  // where the next match begins
-// The first line feed at or behind some earlier scan position, found by
-// memchr and less than longest_match bytes from there; nullptr when not
-// known. Forgotten whenever the buffer's contents move.
-const char *line_feed = nullptr;
 int start_condition = INITIAL;
-// The last token's text, in the buffer until the next scan; copied into
-// yytext only when someone will read it (yylex, a syntax error).
-const char *token_start = "";
-std::size_t token_length = 0;
 // SYMBOL_NAME's text, kept apart because the record is only built once
 // the line end has been matched, and a refill may move the buffer.
 char symbol_name[YYLMAX];
@@ -129,6 +91,7 @@ ScanBuffer *yy_create_buffer(std::size_t size) {
 void set_up_buffer(std::FILE *stream) {
     buffer->stream = stream;
     buffer->held = 0;
+    held_end = buffer->chars;
     buffer->chars[0] = buffer->chars[1] = '\0';
     buffer->interactive = is_terminal(stream);
     buffer->at_line_start = true;
@@ -154,86 +117,9 @@ std::size_t refill(const char *keep) {
         if (got == 0 && moved > 0) buffer->end_of_file_pending = true;
     }
     buffer->held = moved + got;
+    held_end = chars + buffer->held;
     chars[buffer->held] = chars[buffer->held + 1] = '\0';
     return got;
-}
-
-// The first byte from p on that is not of the class `wanted` (NAME or
-// WORD). The zero bytes behind the held characters stop it at `end`.
-template <std::uint8_t wanted>
-[[gnu::always_inline]] inline const char *skip_run(const char *p, const char *end) {
-#if defined(__SSE2__)
-    // 16 bytes at a time while they lie within the held characters.
-    while (end - p >= 16) {
-        __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p));
-        // Unsigned range tests as signed ones: move the range to -128 up.
-        __m128i digit = _mm_cmplt_epi8(_mm_add_epi8(x, _mm_set1_epi8(static_cast<char>(0x80 - '0'))),
-                                       _mm_set1_epi8(static_cast<char>(0x80 + 10)));
-        __m128i folded = _mm_or_si128(x, _mm_set1_epi8(0x20));  // A-Z onto a-z, nothing else
-        __m128i letter = _mm_cmplt_epi8(_mm_add_epi8(folded, _mm_set1_epi8(static_cast<char>(0x80 - 'a'))),
-                                        _mm_set1_epi8(static_cast<char>(0x80 + 26)));
-        __m128i in = _mm_or_si128(_mm_or_si128(digit, letter), _mm_cmpeq_epi8(x, _mm_set1_epi8('_')));
-        if (wanted == WORD) in = _mm_or_si128(in, _mm_cmpeq_epi8(x, _mm_set1_epi8('-')));
-        unsigned outside = ~static_cast<unsigned>(_mm_movemask_epi8(in)) & 0xFFFFu;
-        if (outside) return p + __builtin_ctz(outside);
-        p += 16;
-    }
-#else
-    (void)end;
-#endif
-    while (class_of(*p) & wanted) ++p;
-    return p;
-}
-
-const char *skip_blanks(const char *p) {
-    while (class_of(*p) & SKIP) ++p;
-    return p;
-}
-
-constexpr std::array<std::uint8_t, 256> make_hex_values() {
-    std::array<std::uint8_t, 256> values{};
-    for (int c = 0; c < 256; ++c)
-        values[static_cast<std::size_t>(c)] = c >= '0' && c <= '9'   ? c - '0'
-                                              : c >= 'A' && c <= 'F' ? c - 'A' + 10
-                                              : c >= 'a' && c <= 'f' ? c - 'a' + 10
-                                                                     : 16;
-    return values;
-}
-
-constexpr std::array<std::uint8_t, 256> hex_value = make_hex_values();
-
-// The address whose run begins at p: one to four hex digits and an H,
-// either case, with no word character behind. Returns the end of the run,
-// or nullptr when the run is no address; `value` is written only for an
-// address. It reads no further than the byte behind the run.
-inline const char *take_address(const char *p, std::uint32_t &value) {
-    std::uint32_t digits = 0;
-    const char *q = p;
-    for (; q - p < 4; ++q) {
-        unsigned digit = hex_value[static_cast<unsigned char>(*q)];
-        if (digit > 15) break;
-        digits = digits << 4 | digit;
-    }
-    if (q == p || (*q | 0x20) != 'h' || (class_of(q[1]) & WORD)) return nullptr;
-    value = digits;
-    return q + 1;
-}
-
-// The first "ADDR" in [p, lf) that begins a match and has a blank or tab
-// behind it. p is where a match begins; elsewhere a match begins exactly
-// where a word run does, behind a byte that is no word character.
-const char *find_keyword(const char *p, const char *lf) {
-    // Mostly it stands right behind the blanks that follow the head.
-    const char *q = skip_blanks(p);
-    if (lf - q >= 5 && std::memcmp(q, "ADDR", 4) == 0 && (q[4] == ' ' || q[4] == '\t') &&
-        (q == p || !(class_of(q[-1]) & WORD)))
-        return q;
-    std::string_view line(p, static_cast<std::size_t>(lf - p));
-    for (std::size_t at = line.find("ADDR"); at != std::string_view::npos; at = line.find("ADDR", at + 1)) {
-        q = p + at;
-        if ((q == p || !(class_of(q[-1]) & WORD)) && (q[4] == ' ' || q[4] == '\t')) return q;
-    }
-    return nullptr;
 }
 
 }  // namespace
@@ -408,136 +294,16 @@ line_end:
     }
 }
 
-// Copies the text of the token scan() returned last into yytext.
-void keep_token_text() {
+}  // namespace
+
+// Kept out of the parser's loop, so that the loop keeps its state in
+// registers.
+[[gnu::noinline]] int tamrix::scanning::scan_for_parser() { return scan(); }
+
+void tamrix::scanning::keep_token_text() {
     std::memcpy(yytext, token_start, token_length);
     yytext[token_length] = '\0';
     yyleng = static_cast<int>(token_length);
-}
-
-}  // namespace
-
-int map_grammar_parse();
-
-namespace {
-
-// What the parser's token source knows beyond the scanner. Once the parser
-// has been handed a line end, it stands between two lines whenever the
-// scanner is at the beginning of one, and a line whose tokens hold no
-// ADDRESS takes it through no action back to where it stood. Such lines
-// are passed over whole; a record line of the plain shape is matched in
-// one go and its five tokens handed out from here.
-bool parser_between_lines = false;
-// The tokens of the record line matched in one go, and a 0 that ends
-// them; record_token is the next one to hand out.
-constexpr int record_line_tokens[6] = {LINE_HEAD, ADDR_KEYWORD, ADDRESS, SYMBOL_NAME, RECORD_END, 0};
-const int *record_token = &record_line_tokens[5];
-
-// The first line feed in [p, end), or nullptr. Lines are mostly short, and
-// a few 16-byte steps here cost less than a call of memchr.
-inline const char *find_line_feed(const char *p, const char *end) {
-    if (*p == '\n') return p;  // an empty line, or a line end right behind a name
-#if defined(__SSE2__)
-    for (int step = 0; step < 4 && end - p >= 16; ++step, p += 16) {
-        unsigned hits = static_cast<unsigned>(_mm_movemask_epi8(
-            _mm_cmpeq_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i *>(p)), _mm_set1_epi8('\n'))));
-        if (hits) return p + __builtin_ctz(hits);
-    }
-#endif
-    return static_cast<const char *>(std::memchr(p, '\n', static_cast<std::size_t>(end - p)));
-}
-
-// At the beginning of a line, with the parser between lines: passes over
-// the lines that cannot make an ADDRESS, and takes a record line of the
-// plain shape (head, keyword, address, name, each behind nothing but
-// blanks and punctuation) whole. Returns whether it took one; otherwise
-// the scanner goes on from the line it stopped at. Lines that reach beyond
-// the buffered data, or are long enough to hold a run at the token limit,
-// are left to the scanner. Nothing is written before a line is taken.
-[[gnu::noinline]] bool take_lines(MapTokenValue *cell) {
-    const char *p = scan_position;
-    const char *end = buffer->chars + buffer->held;
-    for (;;) {
-        const char *lf;
-        if (class_of(*p) & NAME_START) {
-            // Heads of one character are common enough to be worth a test.
-            const char *head_end = class_of(p[1]) & NAME ? skip_run<NAME>(p + 2, end) : p + 1;
-            bool is_head = *head_end != '-';
-            const char *q = skip_blanks(head_end);
-            if (is_head && std::memcmp(q, "ADDR", 4) == 0 && (q[4] == ' ' || q[4] == '\t')) {
-                std::uint32_t value;
-                const char *address_end = take_address(skip_blanks(q + 5), value);
-                const char *name = address_end ? skip_blanks(address_end) : nullptr;
-                if (name && (class_of(*name) & NAME_START)) {
-                    const char *name_end = skip_run<NAME>(name + 1, end);
-                    lf = find_line_feed(name_end, end);
-                    if (*name_end != '-' && lf && static_cast<std::size_t>(lf - p) < longest_match) {
-                        // Straight into the parser's cell, and the name
-                        // left in the buffer: nothing reads on before the
-                        // record is stored, so the buffer stays put.
-                        cell->address = value;
-                        cell->name = name;
-                        cell->name_length = static_cast<std::uint32_t>(name_end - name);
-                        token_start = lf > name_end && lf[-1] == '\r' ? lf - 1 : lf;
-                        token_length = static_cast<std::size_t>(lf + 1 - token_start);
-                        scan_position = lf + 1;
-                        // Counted now: nothing reads the count before the
-                        // line end is handed out.
-                        ++yylineno;
-                        return true;
-                    }
-                }
-            }
-            lf = find_line_feed(head_end, end);
-            if (!lf || static_cast<std::size_t>(lf - p) >= longest_match) break;
-            if (is_head && find_keyword(head_end, lf)) {
-                scan_position = p;
-                line_feed = lf;
-                return false;
-            }
-        } else {
-            lf = find_line_feed(p, end);
-            if (!lf || static_cast<std::size_t>(lf - p) >= longest_match) break;
-        }
-        ++yylineno;  // a line of LINE_END, or LINE_HEAD LINE_END
-        p = lf + 1;
-    }
-    scan_position = p;
-    return false;
-}
-
-// scan() for the parser, kept out of its loop so that the loop keeps its
-// state in registers.
-[[gnu::noinline]] int scan_for_parser() { return scan(); }
-
-}  // namespace
-
-// The parser's token source. yytext is left alone: only the token the
-// parser stops at is ever quoted, and yyparse copies that one. Inlined
-// into the parser, which is compiled at the end of this file.
-[[gnu::always_inline]] inline int map_grammar_lex(MapTokenValue *cell) {
-    if (int token = *record_token) {
-        ++record_token;
-        return token;
-    }
-    if (parser_between_lines && take_lines(cell)) {
-        // take_lines has filled the parser's cell for the whole line.
-        record_token = &record_line_tokens[1];
-        return LINE_HEAD;
-    }
-    int token = scan_for_parser();
-    parser_between_lines = token == LINE_END || token == RECORD_END;
-    *cell = yylval;
-    return token;
-}
-
-int yyparse() {
-    parser_between_lines = false;
-    record_token = &record_line_tokens[5];
-    int result = map_grammar_parse();
-    // The driver quotes the text of the token the parser stopped at.
-    keep_token_text();
-    return result;
 }
 
 int yylex() {
@@ -563,18 +329,8 @@ int yylex_destroy() {
         tamrix::heap_free(buffer->chars);
         tamrix::heap_free(buffer);
         buffer = nullptr;
+        held_end = nullptr;
     }
     return 0;
 }
 
-// The parser that bison generates from map_grammar.y. It is compiled here,
-// last, because its macros rename yylex, yylval and the like, and so that
-// the scanner runs inline in its loop instead of behind a call per token.
-#if defined(__GNUC__)
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wunused-parameter"
-#endif
-#include "map_grammar.cpp"
-#if defined(__GNUC__)
-#pragma GCC diagnostic pop
-#endif

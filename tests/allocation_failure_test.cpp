@@ -124,6 +124,7 @@ TEST_F(AllocationFailure, EveryAllocationOfEveryInputRefusedOnceAndFromThenOn) {
                     std::size_t refused = (refuse - scanner_allocations - 1) / 2;
                     EXPECT_EQ(failed.result, -1) << "a record that cannot be stored fails the parse";
                     EXPECT_EQ(failed.message, add_record_failure(file.path(), input.record_lines[refused]));
+                    EXPECT_STREQ(yytext, "\n") << "the parse stopped at the record's line end";
                     EXPECT_EQ(failed.records, Records(clean.records.begin(), clean.records.begin() + refused));
                 }
 

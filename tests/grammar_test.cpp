@@ -126,6 +126,12 @@ ScriptedToken name(std::size_t which) {
     return {SYMBOL_NAME, true, {0, static_cast<std::uint32_t>(std::strlen(text)), text}};
 }
 ScriptedToken plain(int code) { return {code, false, {}}; }
+ScriptedToken record_line(std::uint32_t value, std::size_t which) {
+    ScriptedToken token = name(which);
+    token.code = RECORD_LINE;
+    token.value.address = value;
+    return token;
+}
 
 TEST(Grammar, LinesOfEveryShape) {
     const std::vector<std::vector<ScriptedToken>> scripts = {
@@ -144,6 +150,8 @@ TEST(Grammar, LinesOfEveryShape) {
         {plain(LINE_END), plain('a')},
         {plain(RECORD_END)},
         {plain(LINE_HEAD), plain(ADDR_KEYWORD), address(7), name(1), plain(LINE_END)},
+        {plain(LINE_END), record_line(0x42, 3), plain(LINE_HEAD), plain(ADDR_KEYWORD), address(9), plain(LINE_END),
+         record_line(0x43, 1), plain(LINE_HEAD)},
         // The record keeps the name it was given, whatever the cell holds later.
         {plain(LINE_HEAD), plain(ADDR_KEYWORD), address(5), name(0), {RECORD_END, true, {9, 1, "x"}}}};
     for (const auto &s : scripts) {
@@ -179,6 +187,9 @@ TEST(Grammar, TokenStreamsGiveResultAndRecords) {
         {"a record that cannot be stored ends the parse",
          {head, keyword, address(1), name(0), record_end, head, keyword, address(2), name(1), record_end, end},
          1, {{"main", 1}}, 3},
+        {"whole record lines", {end, record_line(0x10, 0), record_line(0x20, 1)}, 0, {{"main", 0x10}, {"x", 0x20}}},
+        {"a whole record line never comes first", {record_line(0x10, 0), end}, 1, {}},
+        {"a whole record line that cannot be stored", {end, record_line(1, 0), record_line(2, 1), end}, 1, {{"main", 1}}, 3},
     };
     for (const StreamCase &c : cases) {
         SCOPED_TRACE(c.what);
@@ -204,6 +215,11 @@ TEST(Grammar, ActionsRunBeforeTheNextTokenIsRead) {
     EXPECT_EQ(seen[3].current_address, 0xABu) << "when SYMBOL_NAME is asked for";
     EXPECT_EQ(seen[4].records, 0) << "when RECORD_END is asked for";
     EXPECT_EQ(seen[5].records, 1) << "when the next line's token is asked for";
+    script = {plain(LINE_END), record_line(0xCD, 0), plain(LINE_END)};
+    run(true);
+    ASSERT_EQ(seen.size(), 4u);
+    EXPECT_EQ(seen[2].current_address, 0xCDu);
+    EXPECT_EQ(seen[2].records, 1) << "a whole record line is stored before the next token is asked for";
 }
 
 TEST(Grammar, HundredThousandRecordLines) {
@@ -225,7 +241,7 @@ TEST(Grammar, RandomTokenStreams) {
         state = state * 6364136223846793005ull + 1442695040888963407ull;
         return (state >> 33) % n;
     };
-    const int odd_codes[] = {0, -1, 1, 255, 256, 263, 1000, LINE_END, RECORD_END, SYMBOL_NAME, ADDRESS,
+    const int odd_codes[] = {0, -1, 1, 255, 256, 264, 1000, LINE_END, RECORD_END, SYMBOL_NAME, ADDRESS,
                              ADDR_KEYWORD, LINE_HEAD};
     int accepted = 0, refused = 0, records_refused = 0;
     for (int round = 0; round < 4000; ++round) {
@@ -234,12 +250,15 @@ TEST(Grammar, RandomTokenStreams) {
         bool mangle = below(2) == 0;
         for (std::size_t line = 0; line < lines; ++line) {
             std::vector<ScriptedToken> tokens;
-            std::size_t shape = below(5);
-            if (shape > 0) tokens.push_back(plain(LINE_HEAD));
-            if (shape > 1) tokens.push_back(plain(ADDR_KEYWORD));
-            if (shape > 2) tokens.push_back(address(static_cast<std::uint32_t>(below(0x10000))));
-            if (shape > 3) tokens.push_back(name(below(4)));
-            tokens.push_back(plain(shape > 3 ? RECORD_END : LINE_END));
+            std::size_t shape = below(6);
+            if (shape > 0 && shape < 5) tokens.push_back(plain(LINE_HEAD));
+            if (shape > 1 && shape < 5) tokens.push_back(plain(ADDR_KEYWORD));
+            if (shape > 2 && shape < 5) tokens.push_back(address(static_cast<std::uint32_t>(below(0x10000))));
+            if (shape == 4) tokens.push_back(name(below(4)));
+            if (shape == 5)  // the record line as one token
+                tokens.push_back(record_line(static_cast<std::uint32_t>(below(0x10000)), below(4)));
+            else
+                tokens.push_back(plain(shape == 4 ? RECORD_END : LINE_END));
             for (ScriptedToken &token : tokens) {
                 if (mangle && below(25) == 0) continue;  // dropped
                 if (mangle && below(25) == 0) script.push_back(token);  // doubled

@@ -196,6 +196,39 @@ std::string random_input(Random &random, std::size_t pieces, bool long_runs) {
     return out;
 }
 
+// Dense maps, record lines after record lines across many refills, as the
+// parser's token source takes them whole: one-character heads, short and
+// 255- to 300-character names, tabs, near misses, a last line without its
+// line end; with CR LF line ends too, dropped and kept.
+TEST(ScannerDifferential, DenseMaps) {
+    Random random{77};
+    static const char *const gaps[] = {" ", " ", " ", "\t", "  ", ":", " \f"};
+    for (int round = 0; round < 12; ++round) {
+        std::string text;
+        while (text.size() < 40000) {
+            std::size_t name_length = random.below(40) ? 2 + random.below(8) : 250 + random.below(50);
+            text += std::string(1 + random.below(3) / 2, "aZ_"[random.below(3)]) + gaps[random.below(7)] +
+                    (random.below(30) ? "ADDR" : "ADDRX") + gaps[random.below(7) % 4] +
+                    std::string(1 + random.below(5), "0F9a"[random.below(4)]) + "hH"[random.below(2)] +
+                    gaps[random.below(7)] + std::string(name_length, "nQ_7"[random.below(4)]) +
+                    (random.below(20) ? "" : " rest") + "\n";
+        }
+        if (round % 3 == 1) text.pop_back();
+        if (round % 3 == 2) {
+            std::string with_cr;
+            for (char c : text) with_cr += c == '\n' ? "\r\n" : std::string(1, c);
+            text = with_cr;
+        }
+        expect_same_tokens(text);
+        if (round % 3 != 2) continue;
+        tamrix::map_input_keep_carriage_returns(true);
+        open_mode = "rb";
+        expect_same_tokens(text);
+        open_mode = "r";
+        tamrix::map_input_keep_carriage_returns(false);
+    }
+}
+
 TEST(ScannerDifferential, RandomInputs) {
     Random random{20240601};
     std::size_t tokens = 0, fatal = 0;
