@@ -167,9 +167,10 @@ for target in win64:x86_64:i386:wine64 win32:i686:i386:wine; do
 
     # The zip's programs in one wine session of their own; the win32 one
     # through run-32bit.sh, in a qemu guest where this kernel runs no
-    # 32-bit code.
+    # 32-bit code, with the prefix scripts/test-windows.sh saved.
     runner=()
-    [ "$platform" = win32 ] && runner=(bash scripts/run-32bit.sh)
+    [ "$platform" = win32 ] && runner=(env WINE_SESSION_SAVED="$root/build/wineprefix-win32.tar"
+        RUN_32BIT_ENV=WINE_SESSION_SAVED bash scripts/run-32bit.sh)
     "${runner[@]}" bash scripts/wine-session.sh "$platform" bash -c '
         "$WINE" "$1/host-mingw.exe" "$2" >"$1/host-mingw.txt" &&
         "$WINE" "$1/msvc_host.exe" "$2" "$3" >"$1/msvc-host.txt" &&

@@ -83,6 +83,9 @@ fi
 
 mkdir -p build "$compare_dir"
 remove_prefixes "$root/build"
+# The win32 prefix this run makes is saved here for scripts/test-packages.sh.
+win32_prefix_saved=$root/build/wineprefix-win32.tar
+rm -f "$win32_prefix_saved"
 prefixes=()
 boot64=
 # Whatever happens: no boot left running, no server left for this run's
@@ -170,7 +173,8 @@ if [ "$status" != 3 ] || [ "$passed_through" != out ] || [ "$(cat "$compare_dir/
 fi
 echo "run-32bit.sh: exit status and output passed through ($((SECONDS - started)) s)"
 i686_started=$SECONDS
-windows_guest_started_at=$(date +%s) RUN_32BIT_ENV=windows_guest_started_at RUN_32BIT_TIMEOUT=3000 \
+windows_guest_started_at=$(date +%s) WINE_SESSION_SAVED=$win32_prefix_saved \
+    RUN_32BIT_ENV="windows_guest_started_at WINE_SESSION_SAVED" RUN_32BIT_TIMEOUT=3000 \
     bash scripts/run-32bit.sh bash scripts/wine-session.sh win32 bash scripts/test-windows.sh --wine32-tests ||
     failed=1
 echo "i686 runs: $((SECONDS - i686_started)) s"
