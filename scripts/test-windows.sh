@@ -80,7 +80,6 @@ if [ "${1:-}" = --wine32-tests ]; then
     exit
 fi
 
-
 mkdir -p build "$compare_dir"
 remove_prefixes "$root/build"
 # The win32 prefix this run makes is saved here for scripts/test-packages.sh.
