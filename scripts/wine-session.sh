@@ -44,11 +44,11 @@ else
         echo "FAIL: wine could not make a $arch prefix" >&2
         exit 1
     }
-    how=made
+    how="made in $((SECONDS - started)) s"
     if [ -n "$saved" ]; then
         tar -cf "$saved.new" -C "$folder" "${WINEPREFIX##*/}"
         mv "$saved.new" "$saved"
-        how="made and saved to $saved"
+        how+=", saved to $saved"
     fi
 fi
 export WINE WINEPREFIX
