@@ -9,6 +9,7 @@ packages=(
   "${example_packages[@]}" flex libgtest-dev googletest # tests
   g++-mingw-w64-i686 g++-mingw-w64-x86-64 wine64     # Windows DLLs
   wine32:i386                                         # the 32-bit DLL run
+  qemu-system-x86 linux-image-amd64 busybox-static    # ... where this kernel runs no 32-bit code
   clang-14 lld-14 llvm-14                             # hosts linked the MSVC way
   binutils-mingw-w64-i686 binutils-mingw-w64-x86-64   # objdump, dlltool
   clang libclang-rt-14-dev valgrind gcovr              # hardening

@@ -11,7 +11,8 @@
 # - each Windows zip, unpacked into an empty folder: its files, CR LF text,
 #   the version resources; a host built the MinGW way against
 #   lib/libtamrix_map.dll.a and the MSVC way (clang-cl, lld-link) against
-#   lib/tamrix_map.lib, run under wine with the zip's mapdump.exe;
+#   lib/tamrix_map.lib, run under wine with the zip's mapdump.exe (the
+#   win32 ones through scripts/run-32bit.sh);
 # - the .deb files installed with dpkg -i: the example host built through
 #   pkg-config and find_package against the system's files, run with
 #   mapdump, and the packages removed again (purged), also when a check
@@ -239,16 +240,6 @@ echo "SKIPPED: importing the win32 and win_amd64 wheels: no Windows Python on th
 
 # --- Windows zips -----------------------------------------------------
 
-source scripts/wine.sh
-# Wine in a prefix of its own, made afresh, with one server for all the
-# programs of a zip.
-start_wine() {  # launcher, WINEARCH
-    WINEPREFIX=$(boot_prefix "$2" "$1" "$out/wineboot-$2.log" "$out") || fail "wine could not make a $2 prefix"
-    export WINEPREFIX
-    cleanup_actions+=("stop_server $WINEPREFIX")
-    "$wineserver" -p
-}
-
 # The version resource as strings -el shows it: each name is followed by
 # its value.
 check_version_resource() {  # binary, file name
@@ -267,8 +258,6 @@ check_version_resource() {  # binary, file name
     done
     pass "$2: version resource FileVersion $version.0, ProductName tamrix_map, OriginalFilename $2"
 }
-
-why_not_32_bit=$(win32_skip_reason "$out/ia32-probe")
 
 for target in win64:x86_64:i386:wine64 win32:i686:i386:wine; do
     IFS=: read -r platform arch machine launcher <<<"$target"
@@ -305,18 +294,20 @@ for target in win64:x86_64:i386:wine64 win32:i686:i386:wine; do
         >"$work/msvc-build.log" 2>&1 || { cat "$work/msvc-build.log" >&2; fail "MSVC-ABI host"; }
     pass "MSVC-ABI host (clang-cl, lld-link /nodefaultlib) linked against lib/tamrix_map.lib"
 
-    if [ "$platform" = win32 ] && [ -n "$why_not_32_bit" ]; then
-        echo "SKIPPED: running the win32 zip's programs: $why_not_32_bit"
-        continue
-    fi
-    start_wine "$wine_dir/$launcher" "$platform"
-    "$wine_dir/$launcher" "$work/host-mingw.exe" "$sample" >"$work/host-mingw.txt" </dev/null
+    # The zip's programs in one wine session of their own; the win32 one
+    # through run-32bit.sh, in a qemu guest where this kernel runs no
+    # 32-bit code, with the prefix scripts/test-windows.sh saved.
+    runner=()
+    [ "$platform" = win32 ] && runner=(env WINE_SESSION_SAVED="$root/build/wineprefix-win32.tar"
+        RUN_32BIT_ENV=WINE_SESSION_SAVED bash scripts/run-32bit.sh)
+    "${runner[@]}" bash scripts/wine-session.sh "$platform" bash -c '
+        "$WINE" "$1/host-mingw.exe" "$2" >"$1/host-mingw.txt" &&
+        "$WINE" "$1/msvc_host.exe" "$2" "$3" >"$1/msvc-host.txt" &&
+        "$WINE" "$4/bin/mapdump.exe" "$2" >"$1/mapdump.txt"' programs "$work" "$sample" "$missing_map" "$folder" \
+        </dev/null || fail "the $platform zip's programs under $launcher"
     same_output "$platform MinGW host under $launcher" "$out/expected-host.txt" "$work/host-mingw.txt"
-    "$wine_dir/$launcher" "$work/msvc_host.exe" "$sample" "$missing_map" >"$work/msvc-host.txt" </dev/null
     same_output "$platform MSVC-ABI host under $launcher" "$out/expected-msvc-host.txt" "$work/msvc-host.txt"
-    "$wine_dir/$launcher" "$folder/bin/mapdump.exe" "$sample" >"$work/mapdump.txt" </dev/null
     same_output "$platform bin/mapdump.exe under $launcher" "$out/expected-mapdump.txt" "$work/mapdump.txt"
-    stop_server "$WINEPREFIX"
 done
 
 # --- Debian packages, installed for as short a time as possible ---------

@@ -6,14 +6,15 @@
 #          fresh win32 prefix (the GoogleTest suites, the C hosts, the
 #          Windows host, mapdump's unit tests, the stack contract, 1,000
 #          loads and unloads), and so does the host linked the MSVC way.
+#          These runs go through scripts/run-32bit.sh: where this kernel
+#          runs no 32-bit code, all of them run in one boot of a qemu
+#          guest with one prefix.
 #   x86_64 the same tests under wine64 in a fresh win64 prefix, and its
 #          host linked the MSVC way.
 #   both   mapdump.exe prints the same bytes as the Linux mapdump for every
 #          map file under tests/ and examples/ and for a generated 16 MiB map;
 #          the MSVC-ABI hosts print the same bytes as their Linux build.
-# Where the kernel cannot execute 32-bit programs, the 32-bit runs are left
-# out with one line saying SKIPPED and why; the 32-bit build and its static
-# checks stay.
+# test-windows.sh --wine32-tests is the part that runs in the win32 session.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
@@ -27,24 +28,70 @@ compare_dir=build/windows-compare
 
 source scripts/wine.sh
 
-# --- Can this machine run 32-bit programs? --------------------------------
-# Where it cannot, the 32-bit runs are left out with one line saying so.
-# (qemu-i386's user emulation, registered with binfmt_misc, runs the wine32
-# loader on such kernels, but wine32 hangs there while making a prefix.)
-skip_reason=$(win32_skip_reason build/ia32-probe)
-if [ -n "$skip_reason" ]; then
-    echo "SKIPPED: the i686 tests, MSVC-ABI host and mapdump comparison under wine32: $skip_reason"
+# --- Runs ----------------------------------------------------------------
+# compare ARCH LOADER: mapdump and the MSVC-ABI host of one Windows build
+# against their Linux builds, run from the repository's root so that the
+# paths they print are the same.
+compare() {
+    local arch=$1 loader=$2 map out differing=0
+    local maps=($(find tests examples -name '*.map' | sort) "$compare_dir/generated-16MiB.map")
+    for map in "${maps[@]}"; do
+        # Standard output and the exit status (stderr is text mode on Windows).
+        out=$compare_dir/$arch/mapdump-$(echo "$map" | tr '/' '_')
+        { "$linux_build/tools/mapdump/mapdump" "$map" && echo "exit 0" || echo "exit $?"; } >"$out.linux" 2>/dev/null
+        { "$loader" "build/mingw-$arch/bin/mapdump.exe" "$map" && echo "exit 0" || echo "exit $?"; } \
+            >"$out.windows" 2>/dev/null </dev/null
+        if ! cmp -s "$out.linux" "$out.windows"; then
+            echo "FAIL: mapdump for $arch prints other bytes than on Linux for $map" >&2
+            cmp "$out.linux" "$out.windows" >&2 || true
+            differing=$((differing + 1))
+        fi
+    done
+    echo "$arch mapdump.exe: the same bytes as Linux for ${#maps[@]} map files ($((${#maps[@]} - differing)) of ${#maps[@]})"
+    local host_args=(tests/data/mixed.map examples/sample.map tests/data/no-such.map)
+    "$compare_dir/msvc_host" "${host_args[@]}" >"$compare_dir/msvc_host.linux"
+    "$loader" "$compare_dir/$arch/msvc_host.exe" "${host_args[@]}" >"$compare_dir/$arch/msvc_host.out" </dev/null
+    echo "$arch MSVC-ABI host (clang-cl, lld-link, tamrix_map.lib) says:"
+    sed -n '1,5p; /^MapParse tests.data.no-such/,$p' "$compare_dir/$arch/msvc_host.out" | sed 's/^/    /'
+    if ! cmp "$compare_dir/msvc_host.linux" "$compare_dir/$arch/msvc_host.out"; then
+        echo "FAIL: the $arch MSVC-ABI host prints other bytes than on Linux" >&2
+        differing=$((differing + 1))
+    fi
+    return $((differing != 0))
+}
+
+# run_tests ARCH LOADER BUILD [CTEST_OPTION...]: the comparisons and ctest
+# of the build, with the prefix's server running.
+run_tests() {
+    local arch=$1 loader=$2 build=$3 status=0
+    shift 3
+    compare "$arch" "$loader" || status=1
+    ctest --test-dir "$build" --output-on-failure --timeout 1500 "$@" || status=1
+    return $status
+}
+
+# The 32-bit runs, inside scripts/wine-session.sh win32 (through
+# scripts/run-32bit.sh). Both of the guest's processors are used: its
+# longest programs, unit_tests and load_unload_test, run side by side.
+if [ "${1:-}" = --wine32-tests ]; then
+    [ -z "${windows_guest_started_at:-}" ] ||
+        echo "i686 session: ready $(($(date +%s) - windows_guest_started_at)) s after the guest was started"
+    run_tests i686 "$WINE" "$i686_build" -j "$(nproc)"
+    exit
 fi
 
 mkdir -p build "$compare_dir"
 remove_prefixes "$root/build"
+# The win32 prefix this run makes is saved here for scripts/test-packages.sh.
+win32_prefix_saved=$root/build/wineprefix-win32.tar
+rm -f "$win32_prefix_saved"
 prefixes=()
-boot64= boot32=
+boot64=
 # Whatever happens: no boot left running, no server left for this run's
 # prefixes (the folders stay for a look at them until the next run).
 stop_all() {
     local prefix
-    for job in $boot64 $boot32; do kill "$job" 2>/dev/null || true; done
+    [ -z "$boot64" ] || kill "$boot64" 2>/dev/null || true
     for prefix in "$root"/build/wineprefix-*.??????; do
         [ -d "$prefix" ] && stop_server "$prefix"
     done
@@ -56,10 +103,6 @@ trap 'exit 130' INT TERM
 boot_started=$SECONDS
 boot_prefix win64 "$wine_dir/wine64" build/wineboot-win64.log "$root/build" >build/wineprefix-win64.path &
 boot64=$!
-if [ -z "$skip_reason" ]; then
-    boot_prefix win32 "$wine_dir/wine" build/wineboot-win32.log "$root/build" >build/wineprefix-win32.path &
-    boot32=$!
-fi
 
 # wait_for_prefix PID PATH_FILE: the prefix's path once its boot is done.
 wait_for_prefix() {
@@ -107,60 +150,32 @@ done
 "$linux_build/bench/gen_map" "$compare_dir/generated-16MiB.map" 16777216 >/dev/null
 echo "builds done: $((SECONDS - started)) s"
 
-# --- Runs ----------------------------------------------------------------
-# compare ARCH LOADER: mapdump and the MSVC-ABI host of one Windows build
-# against their Linux builds, run from the repository's root so that the
-# paths they print are the same.
-compare() {
-    local arch=$1 loader=$2 map out differing=0
-    local maps=($(find tests examples -name '*.map' | sort) "$compare_dir/generated-16MiB.map")
-    for map in "${maps[@]}"; do
-        # Standard output and the exit status (stderr is text mode on Windows).
-        out=$compare_dir/$arch/mapdump-$(echo "$map" | tr '/' '_')
-        { "$linux_build/tools/mapdump/mapdump" "$map" && echo "exit 0" || echo "exit $?"; } >"$out.linux" 2>/dev/null
-        { "$loader" "build/mingw-$arch/bin/mapdump.exe" "$map" && echo "exit 0" || echo "exit $?"; } \
-            >"$out.windows" 2>/dev/null </dev/null
-        if ! cmp -s "$out.linux" "$out.windows"; then
-            echo "FAIL: mapdump for $arch prints other bytes than on Linux for $map" >&2
-            cmp "$out.linux" "$out.windows" >&2 || true
-            differing=$((differing + 1))
-        fi
-    done
-    echo "$arch mapdump.exe: the same bytes as Linux for ${#maps[@]} map files ($((${#maps[@]} - differing)) of ${#maps[@]})"
-    local host_args=(tests/data/mixed.map examples/sample.map tests/data/no-such.map)
-    "$compare_dir/msvc_host" "${host_args[@]}" >"$compare_dir/msvc_host.linux"
-    "$loader" "$compare_dir/$arch/msvc_host.exe" "${host_args[@]}" >"$compare_dir/$arch/msvc_host.out" </dev/null
-    echo "$arch MSVC-ABI host (clang-cl, lld-link, tamrix_map.lib) says:"
-    sed -n '1,5p; /^MapParse tests.data.no-such/,$p' "$compare_dir/$arch/msvc_host.out" | sed 's/^/    /'
-    if ! cmp "$compare_dir/msvc_host.linux" "$compare_dir/$arch/msvc_host.out"; then
-        echo "FAIL: the $arch MSVC-ABI host prints other bytes than on Linux" >&2
-        differing=$((differing + 1))
-    fi
-    return $((differing != 0))
-}
-
-# run_windows ARCH LOADER PREFIX BUILD: one persistent server for the
-# prefix, then ctest of the build and the comparisons.
-run_windows() {
-    local arch=$1 loader=$2 prefix=$3 build=$4 status=0
-    export WINEPREFIX=$prefix
-    # Wine's own service processes start with the first program of a
-    # session and outlive it; started here, they hold no pipe of ctest's.
-    "$wineserver" -p
-    "$loader" cmd /c exit >/dev/null 2>&1 </dev/null
-    compare "$arch" "$loader" || status=1
-    ctest --test-dir "$build" --output-on-failure --timeout 1500 || status=1
-    return $status
-}
-
 failed=0
 wait_for_prefix "$boot64" build/wineprefix-win64.path
 echo "== x86_64 under wine64 (prefix ready $((SECONDS - boot_started)) s after its boot began)"
-run_windows x86_64 "$wine_dir/wine64" "${prefixes[-1]}" "$x86_64_build" || failed=1
-if [ -z "$skip_reason" ]; then
-    wait_for_prefix "$boot32" build/wineprefix-win32.path
-    echo "== i686 under wine32 (prefix ready $((SECONDS - boot_started)) s after its boot began)"
-    run_windows i686 "$wine_dir/wine" "${prefixes[-1]}" "$i686_build" || failed=1
+export WINEPREFIX=${prefixes[-1]}
+# Wine's own service processes start with the first program of a session
+# and outlive it; started here, they hold no pipe of ctest's.
+"$wineserver" -p
+"$wine_dir/wine64" cmd /c exit >/dev/null 2>&1 </dev/null
+run_tests x86_64 "$wine_dir/wine64" "$x86_64_build" || failed=1
+stop_server "$WINEPREFIX"
+
+echo "== i686 under wine32, through scripts/run-32bit.sh"
+# First a short check that the runner hands back output and exit status.
+passed_through=$(bash scripts/run-32bit.sh sh -c 'echo out; echo err >&2; exit 3' 2>"$compare_dir/run-32bit.err") &&
+    status=0 || status=$?
+if [ "$status" != 3 ] || [ "$passed_through" != out ] || [ "$(cat "$compare_dir/run-32bit.err")" != err ]; then
+    echo "FAIL: run-32bit.sh gave exit status $status, output '$passed_through' and" \
+        "'$(cat "$compare_dir/run-32bit.err")', not 3, out and err" >&2
+    exit 1
 fi
+echo "run-32bit.sh: exit status and output passed through ($((SECONDS - started)) s)"
+i686_started=$SECONDS
+windows_guest_started_at=$(date +%s) WINE_SESSION_SAVED=$win32_prefix_saved \
+    RUN_32BIT_ENV="windows_guest_started_at WINE_SESSION_SAVED" RUN_32BIT_TIMEOUT=3000 \
+    bash scripts/run-32bit.sh bash scripts/wine-session.sh win32 bash scripts/test-windows.sh --wine32-tests ||
+    failed=1
+echo "i686 runs: $((SECONDS - i686_started)) s"
 echo "Windows stage: $((SECONDS - started)) s"
 exit $failed

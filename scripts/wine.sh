@@ -1,6 +1,5 @@
 # Wine for the Windows stages, sourced by test-windows.sh and
-# test-packages.sh: headless, quiet, in prefixes made afresh, and the one
-# answer to whether this machine can run 32-bit Windows programs.
+# wine-session.sh: headless, quiet, in prefixes made afresh.
 
 wine_dir=/usr/lib/wine
 wineserver=$wine_dir/wineserver
@@ -51,30 +50,4 @@ boot_prefix() {
         debug=
     done
     return 1
-}
-
-# win32_skip_reason WORK_DIR: prints why 32-bit Windows programs cannot run
-# here, or nothing when they can. A 64-bit program asks for getpid through
-# the 32-bit system call gate: kernels that run 32-bit code answer it,
-# kernels whose IA-32 emulation is off make it fault.
-win32_skip_reason() {
-    local work=$1
-    if [ ! -x "$wine_dir/wine" ]; then
-        echo "wine32 is not installed ($wine_dir/wine; bash scripts/install-deps.sh installs it)"
-        return
-    fi
-    mkdir -p "$work"
-    cat >"$work/ia32_probe.c" <<'C'
-#include <unistd.h>
-int main(void) {
-    long result = 20; /* getpid in the 32-bit system call table */
-    __asm__ volatile("int $0x80" : "+a"(result) : : "memory");
-    return result == (long)getpid() ? 0 : 1;
-}
-C
-    cc -o "$work/ia32_probe" "$work/ia32_probe.c"
-    # The subshell waits for the probe, so a fault's report is silenced too.
-    if ! (ulimit -c 0; "$work/ia32_probe"; exit $?) 2>/dev/null; then
-        echo "this kernel runs no 32-bit code (its IA-32 emulation is off: the 32-bit system call gate faults)"
-    fi
 }
