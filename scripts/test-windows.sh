@@ -163,6 +163,7 @@ stop_server "$WINEPREFIX"
 
 echo "== i686 under wine32, through scripts/run-32bit.sh"
 # First a short check that the runner hands back output and exit status.
+check_started=$SECONDS
 passed_through=$(bash scripts/run-32bit.sh sh -c 'echo out; echo err >&2; exit 3' 2>"$compare_dir/run-32bit.err") &&
     status=0 || status=$?
 if [ "$status" != 3 ] || [ "$passed_through" != out ] || [ "$(cat "$compare_dir/run-32bit.err")" != err ]; then
@@ -170,7 +171,7 @@ if [ "$status" != 3 ] || [ "$passed_through" != out ] || [ "$(cat "$compare_dir/
         "'$(cat "$compare_dir/run-32bit.err")', not 3, out and err" >&2
     exit 1
 fi
-echo "run-32bit.sh: exit status and output passed through ($((SECONDS - started)) s)"
+echo "run-32bit.sh: exit status and output passed through ($((SECONDS - check_started)) s)"
 i686_started=$SECONDS
 windows_guest_started_at=$(date +%s) WINE_SESSION_SAVED=$win32_prefix_saved \
     RUN_32BIT_ENV="windows_guest_started_at WINE_SESSION_SAVED" RUN_32BIT_TIMEOUT=3000 \
