@@ -20,19 +20,23 @@ struct FileCloser {
 using OpenFile = std::unique_ptr<std::FILE, FileCloser>;
 
 // fopen succeeds on a directory on POSIX systems; reading it would then
-// fail half-way, so treat it as a file that cannot be opened.
+// fail half-way, so treat it as a file that cannot be opened. (msvcrt
+// refuses to open a directory in the first place.)
 bool is_directory(std::FILE *file) {
     struct stat info;
     return fstat(fileno(file), &info) == 0 && S_ISDIR(info.st_mode);
 }
 
+// Binary on every platform: the text rules (CR bytes dropped, Ctrl-Z ends
+// the input) are map_input.cpp's alone. A C runtime's text mode has rules
+// of its own: msvcrt's hands over bytes behind a Ctrl-Z after a short read.
 // A signal that interrupts the open, of a FIFO waiting for its writer say,
-// is no reason to give up on the file.
-std::FILE *open_as_text(const char *path) {
+// is no reason to give up on the file (msvcrt never reports EINTR).
+std::FILE *open_map_file(const char *path) {
     std::FILE *file;
     do {
         errno = 0;
-        file = std::fopen(path, "r");
+        file = std::fopen(path, "rb");
     } while (!file && errno == EINTR);
     return file;
 }
@@ -47,7 +51,7 @@ struct LineText {
 }  // namespace
 
 std::int32_t run_map_parse(const char *path) noexcept {
-    OpenFile file(path ? open_as_text(path) : nullptr);
+    OpenFile file(path ? open_map_file(path) : nullptr);
     if (!file || is_directory(file.get())) {
         set_error_message("can't open file %s\n", path ? path : "(null)");
         return -1;

@@ -199,9 +199,20 @@ TEST_F(MapParseTest, HundredThousandRecordsInFileOrder) {
     EXPECT_EQ(walk_all(), expected);
 }
 
-TEST_F(MapParseTest, FixtureWithHeadersSegmentsAndRecords) {
-    ASSERT_EQ(MapParse(fixture("mixed.map").c_str()), 0);
-    EXPECT_EQ(walk_all(), (Records{{"_start", 0x100}, {"_main", 0x1A2}, {"_printf", 0x4F0}, {"data_end", 0xFFFF}}));
+TEST_F(MapParseTest, Fixtures) {
+    const struct {
+        const char *file;
+        Records records;
+    } fixtures[] = {
+        {"mixed.map", {{"_start", 0x100}, {"_main", 0x1A2}, {"_printf", 0x4F0}, {"data_end", 0xFFFF}}},
+        // A Ctrl-Z inside a long run of letters, with lone CR bytes before
+        // it: a C runtime's text mode read on past the Ctrl-Z.
+        {"ctrl-z-behind-a-short-read.map", {}}};
+    for (const auto &f : fixtures) {
+        FreeAllRecords();
+        EXPECT_EQ(MapParse(fixture(f.file).c_str()), 0) << f.file << ": " << GetErrorMessage();
+        EXPECT_EQ(walk_all(), f.records) << f.file;
+    }
 }
 
 }  // namespace

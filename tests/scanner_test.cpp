@@ -55,9 +55,10 @@ std::string scan(int max_tokens = 100) {
     return out;
 }
 
-std::string scan_bytes(const std::string &bytes, const char *open_mode = "r") {
+// Opened in binary mode, as MapParse opens a map file.
+std::string scan_bytes(const std::string &bytes) {
     TempFile file(bytes);
-    std::FILE *in = std::fopen(file.c_path(), open_mode);
+    std::FILE *in = std::fopen(file.c_path(), "rb");
     EXPECT_NE(in, nullptr);
     yy_reset_input(in);
     std::string tokens = scan();
@@ -151,20 +152,19 @@ INSTANTIATE_TEST_SUITE_P(
                                                  std::string(8190, 'b') + "\n",
                  "257[\\n]@2 262[<8000>] 257[\\n]@3 0@3"}));
 
-// CR bytes as a stream not read as text would bring them (opened in
-// binary mode, so that no C runtime drops them either).
+// CR bytes as a stream not read as text would bring them.
 TEST(Scanner, CarriageReturnBelongsToTheLineEndOnlyBeforeLineFeed) {
     tamrix::map_input_keep_carriage_returns(true);
-    EXPECT_EQ(scan_bytes("\r\r\n", "rb"), "257[\r\\n]@2 0@2") << "the first CR is skipped";
-    EXPECT_EQ(scan_bytes("FOO\tADDR\t0ffh\tx\r\n", "rb"),
+    EXPECT_EQ(scan_bytes("\r\r\n"), "257[\r\\n]@2 0@2") << "the first CR is skipped";
+    EXPECT_EQ(scan_bytes("FOO\tADDR\t0ffh\tx\r\n"),
               "262[FOO] 261[ADDR\\t] 260[0ffh]=ff 259[x] 258[\r\\n]@2 0@2");
-    EXPECT_EQ(scan_bytes("A\rB\n", "rb"), "262[A] 257[\\n]@2 0@2");
+    EXPECT_EQ(scan_bytes("A\rB\n"), "262[A] 257[\\n]@2 0@2");
     tamrix::map_input_keep_carriage_returns(false);
 }
 
 TEST(Scanner, EndOfInputRepeats) {
     TempFile file("A\n");
-    std::FILE *in = std::fopen(file.c_path(), "r");
+    std::FILE *in = std::fopen(file.c_path(), "rb");
     yy_reset_input(in);
     EXPECT_EQ(scan(), "262[A] 257[\\n]@2 0@2");
     EXPECT_EQ(yylex(), 0);
@@ -174,7 +174,7 @@ TEST(Scanner, EndOfInputRepeats) {
 
 TEST(Scanner, EndOfInputKeepsStartConditionAndLine) {
     TempFile file("A ADDR 12H foo");
-    std::FILE *in = std::fopen(file.c_path(), "r");
+    std::FILE *in = std::fopen(file.c_path(), "rb");
     yy_reset_input(in);
     scan();
     EXPECT_EQ(yy_start_condition(), 4);
@@ -185,12 +185,12 @@ TEST(Scanner, EndOfInputKeepsStartConditionAndLine) {
 TEST(Scanner, ResetDropsEverythingOfTheEarlierInput) {
     TempFile first("\n\nA ADDR 12H");
     TempFile second("B ADDR 34H y\n");
-    std::FILE *in = std::fopen(first.c_path(), "r");
+    std::FILE *in = std::fopen(first.c_path(), "rb");
     yy_reset_input(in);
     EXPECT_EQ(scan(5), "257[\\n]@2 257[\\n]@3 262[A] 261[ADDR ] 260[12H]=12");
     std::fclose(in);
 
-    in = std::fopen(second.c_path(), "r");
+    in = std::fopen(second.c_path(), "rb");
     yy_reset_input(in);
     EXPECT_EQ(yy_start_condition(), 0);
     EXPECT_EQ(yylineno, 1u);
@@ -200,7 +200,7 @@ TEST(Scanner, ResetDropsEverythingOfTheEarlierInput) {
 
 TEST(Scanner, OtherTokensLeaveTheValueCellAlone) {
     TempFile file("A ADDR 12H x\nB ADDR 34H\n");
-    std::FILE *in = std::fopen(file.c_path(), "r");
+    std::FILE *in = std::fopen(file.c_path(), "rb");
     yy_reset_input(in);
     for (int i = 0; i < 5; ++i) yylex();  // through the first record line
     const char *name = yylval.name;
