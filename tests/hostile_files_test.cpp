@@ -37,12 +37,14 @@
 #endif
 
 #include "tamrix_map.h"
+#include "hostile_contents.h"
 #include "host_records.h"
 #include "map_reader.h"
 #include "temp_file.h"
 
 namespace {
 
+using namespace hostile_contents;
 using namespace std::string_literals;
 
 std::string syntax_error(const std::string &path, int line) {
@@ -112,41 +114,6 @@ TEST_P(HostileContents, GiveTheDocumentedResult) {
         EXPECT_EQ(GetErrorMessage(), path() + ":" + c.message);
     }
 }
-
-constexpr std::size_t mebibyte = 1 << 20;
-
-std::string only_nul_bytes() { return std::string(mebibyte, '\0'); }
-std::string nul_bytes_and_line_ends() {
-    std::string text;
-    for (int i = 0; i < 4096; ++i) text += std::string(255, '\0') + "\n";
-    return text + "a ADDR 1H x\n";
-}
-std::string ctrl_z_first() { return "\x1A" "a ADDR 1H x\n"; }
-std::string cr_only() { return std::string(mebibyte, '\r'); }
-std::string punctuation_line() {
-    static const char punctuation[] = "!\"#$%&'()*+,./:;<=>?@[\\]^`{|}~";
-    std::string text;
-    while (text.size() < mebibyte) text += punctuation;
-    return text + "\na ADDR 1H x\n";
-}
-std::string megabyte_word() { return "a ADDR 1H x\n" + std::string(mebibyte, 'w') + "\nb ADDR 2H y\n"; }
-std::string megabyte_name() { return "\n\na ADDR 1H " + std::string(mebibyte, 'n') + "\n"; }
-std::string megabyte_of_hyphens() { return "a-" + std::string(mebibyte, '-') + "\n"; }
-std::string high_bytes_everywhere() {
-    std::string high;
-    for (int byte = 0x80; byte <= 0xFF; ++byte) high += static_cast<char>(byte);
-    std::string text;
-    for (int i = 0; i < 4096; ++i) text += high;
-    text += "\n"
-            "\x80" "a ADDR 1H x\n"             // no line head in column 1
-            "b\xA0 ADDR 2H y\xFF\xFE\n"        // skipped before the keyword and after the name
-            "c ADDR 3H \xE9z\n"                // skipped before the name
-            "d ADDR\xA0" "4H w\n"              // not the keyword's blank
-            "e ADDR 5\xB5H v\n"                // splits the address
-            + high + high + "\n";
-    return text;
-}
-std::string empty() { return ""; }
 
 INSTANTIATE_TEST_SUITE_P(
     Contents, HostileContents,
