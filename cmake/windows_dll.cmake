@@ -43,10 +43,29 @@ add_custom_command(TARGET tamrix_map POST_BUILD
           -d ${tamrix_map_def} -l $<TARGET_LINKER_FILE_DIR:tamrix_map>/tamrix_map.lib
   VERBATIM)
 
-if(CMAKE_CXX_COMPILER_ID STREQUAL "GNU")
-  # libgcc, libstdc++ and winpthread linked in: the DLL depends on KERNEL32
-  # and the C runtime only.
+if(MINGW)
+  # libgcc and libstdc++ linked in: the DLL depends on KERNEL32 and the C
+  # runtime only. They are the win32 thread model's: the posix model's
+  # (which GoogleTest, and so the test programs, need) brings winpthread,
+  # keeps some 400 bytes at every FreeLibrary and imports GetTickCount64,
+  # which Windows XP lacks. So the DLL's compiles and its link run the
+  # compilers of the same names with -win32 in place of -posix.
   target_link_options(tamrix_map PRIVATE -static)
+  set(win32_threads ${PROJECT_SOURCE_DIR}/cmake/mingw-win32-threads.sh)
+  set_target_properties(tamrix_map PROPERTIES
+    C_COMPILER_LAUNCHER ${win32_threads}
+    CXX_COMPILER_LAUNCHER ${win32_threads}
+    CXX_LINKER_LAUNCHER ${win32_threads})
+  # The oldest Windows the DLL loads on: XP SP3 for 32 bits, XP x64 (5.2)
+  # for 64; scripts/check-win32-dll.sh holds its KERNEL32 imports to XP's.
+  if(CMAKE_SIZEOF_VOID_P EQUAL 4)
+    set(windows_minor 1)
+  else()
+    set(windows_minor 2)
+  endif()
+  target_link_options(tamrix_map PRIVATE
+    "LINKER:--major-os-version,5,--minor-os-version,${windows_minor}"
+    "LINKER:--major-subsystem-version,5,--minor-subsystem-version,${windows_minor}")
 endif()
 target_link_options(tamrix_map PRIVATE "LINKER:--no-undefined")
 
