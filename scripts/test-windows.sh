@@ -11,9 +11,14 @@
 #          guest with one prefix.
 #   x86_64 the same tests under wine64 in a fresh win64 prefix, and its
 #          host linked the MSVC way.
-#   both   mapdump.exe prints the same bytes as the Linux mapdump for every
-#          map file under tests/ and examples/ and for a generated 16 MiB map;
-#          the MSVC-ABI hosts print the same bytes as their Linux build.
+#   both   the replay: the corpus the Linux build writes (several thousand
+#          map files and paths, with what the Linux library makes of each)
+#          read through the DLL by replay_host.exe, which names every file
+#          where the DLL sees something else; mapdump.exe prints the same
+#          bytes, standard error and exit status as the Linux mapdump for
+#          every map file under tests/ and examples/, for a generated 16 MiB
+#          map and over the replay corpus; the MSVC-ABI hosts print the same
+#          bytes as their Linux build.
 # test-windows.sh --wine32-tests is the part that runs in the win32 session.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -25,29 +30,50 @@ i686_build=build/mingw-i686
 x86_64_build=build/mingw-x86_64
 linux_build=build/linux
 compare_dir=build/windows-compare
+replay_corpus=$linux_build/tests/replay/corpus
 
 source scripts/wine.sh
 
 # --- Runs ----------------------------------------------------------------
+# same_run WHAT ARCH LOADER DIR ARG...: mapdump and its Windows build run in
+# DIR with the same arguments must write the same standard output, the
+# same standard error (read with LF line ends: Windows writes CR LF to a
+# text-mode stderr) and exit with the same status.
+same_run() {
+    local what=$1 arch=$2 loader=$3 dir=$4 out=$root/$compare_dir/$arch/$1
+    shift 4
+    (cd "$dir" && "$root/$linux_build/tools/mapdump/mapdump" "$@" >"$out.linux" 2>"$out.linux.err" &&
+        echo "exit 0" || echo "exit $?") >>"$out.linux"
+    (cd "$dir" && "$loader" "$root/build/mingw-$arch/bin/mapdump.exe" "$@" >"$out.windows" 2>"$out.windows.err" \
+        </dev/null && echo "exit 0" || echo "exit $?") >>"$out.windows"
+    sed -i 's/\r$//' "$out.windows.err"
+    cmp -s "$out.linux" "$out.windows" && cmp -s "$out.linux.err" "$out.windows.err" && return 0
+    echo "FAIL: mapdump for $arch prints other bytes than on Linux for $what" >&2
+    cmp "$out.linux" "$out.windows" >&2 || true
+    cmp "$out.linux.err" "$out.windows.err" >&2 || true
+    return 1
+}
+
 # compare ARCH LOADER: mapdump and the MSVC-ABI host of one Windows build
 # against their Linux builds, run from the repository's root so that the
 # paths they print are the same.
 compare() {
-    local arch=$1 loader=$2 map out differing=0
+    local arch=$1 loader=$2 map paths=() differing=0 runs=0 runs_differing=0 i
     local maps=($(find tests examples -name '*.map' | sort) "$compare_dir/generated-16MiB.map")
     for map in "${maps[@]}"; do
-        # Standard output and the exit status (stderr is text mode on Windows).
-        out=$compare_dir/$arch/mapdump-$(echo "$map" | tr '/' '_')
-        { "$linux_build/tools/mapdump/mapdump" "$map" && echo "exit 0" || echo "exit $?"; } >"$out.linux" 2>/dev/null
-        { "$loader" "build/mingw-$arch/bin/mapdump.exe" "$map" && echo "exit 0" || echo "exit $?"; } \
-            >"$out.windows" 2>/dev/null </dev/null
-        if ! cmp -s "$out.linux" "$out.windows"; then
-            echo "FAIL: mapdump for $arch prints other bytes than on Linux for $map" >&2
-            cmp "$out.linux" "$out.windows" >&2 || true
-            differing=$((differing + 1))
-        fi
+        same_run "$(echo "$map" | tr '/' '_')" "$arch" "$loader" . "$map" || differing=$((differing + 1))
     done
     echo "$arch mapdump.exe: the same bytes as Linux for ${#maps[@]} map files ($((${#maps[@]} - differing)) of ${#maps[@]})"
+    # The replay corpus, 500 paths a run, those of printable ASCII only: a
+    # command line hands other bytes on in the code page of the day.
+    mapfile -t paths < <(grep -a -E '^[ -~]+$' "$replay_corpus/paths.txt")
+    for ((i = 0; i < ${#paths[@]}; i += 500, runs += 1)); do
+        same_run "replay-corpus-$i" "$arch" "$loader" "$replay_corpus" "${paths[@]:i:500}" ||
+            runs_differing=$((runs_differing + 1))
+    done
+    echo "$arch mapdump.exe over the replay corpus: ${#paths[@]} files in $runs runs, the same output, errors" \
+        "and exit status as Linux in $((runs - runs_differing)) of $runs"
+    differing=$((differing + runs_differing))
     local host_args=(tests/data/mixed.map examples/sample.map tests/data/no-such.map)
     "$compare_dir/msvc_host" "${host_args[@]}" >"$compare_dir/msvc_host.linux"
     "$loader" "$compare_dir/$arch/msvc_host.exe" "${host_args[@]}" >"$compare_dir/$arch/msvc_host.out" </dev/null
@@ -60,11 +86,22 @@ compare() {
     return $((differing != 0))
 }
 
+# replay ARCH LOADER: the replay corpus through the build's DLL, in one
+# process; its last line says how many files it replayed and how many differ.
+replay() {
+    local arch=$1 loader=$2 started=$SECONDS status=0
+    echo "$arch replay through tamrix_map.dll:"
+    "$loader" "build/mingw-$arch/bin/replay_host.exe" "$replay_corpus" </dev/null || status=$?
+    echo "$arch replay took $((SECONDS - started)) s"
+    return $status
+}
+
 # run_tests ARCH LOADER BUILD [CTEST_OPTION...]: the comparisons and ctest
 # of the build, with the prefix's server running.
 run_tests() {
     local arch=$1 loader=$2 build=$3 status=0
     shift 3
+    replay "$arch" "$loader" || status=1
     compare "$arch" "$loader" || status=1
     ctest --test-dir "$build" --output-on-failure --timeout 1500 "$@" || status=1
     return $status
@@ -124,21 +161,16 @@ echo "== Windows x86_64: tamrix_map.dll and its tests"
 cmake -S . -B "$x86_64_build" -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-x86_64.cmake \
     -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTAMRIX_MAP_WARNINGS_AS_ERRORS=ON >/dev/null
 cmake --build "$x86_64_build" -j "$jobs"
-imports=$(x86_64-w64-mingw32-objdump -p "$x86_64_build/bin/tamrix_map.dll" |
-    awk '/DLL Name:/ {print $3}' | sort | paste -sd ' ' -)
-echo "x86_64 tamrix_map.dll imports: $imports"
-if [ "$imports" != "KERNEL32.dll msvcrt.dll" ]; then
-    echo "FAIL: the x86_64 DLL depends on more than KERNEL32.dll and msvcrt.dll" >&2
-    exit 1
-fi
+bash scripts/check-dll-imports.sh "$x86_64_build/bin/tamrix_map.dll"
 
-# The Linux side of the comparisons: mapdump, the library, gen_map and the
-# MSVC-ABI host's source built with the C library.
-if [ ! -x "$linux_build/tools/mapdump/mapdump" ] || [ ! -x "$linux_build/bench/gen_map" ]; then
+# The Linux side of the comparisons: mapdump, the library, gen_map, the
+# replay corpus with its expected results and the MSVC-ABI host's source
+# built with the C library.
+if [ ! -f "$linux_build/CMakeCache.txt" ]; then
     cmake -S . -B "$linux_build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTAMRIX_MAP_BUILD_BENCH=ON \
         -DTAMRIX_MAP_BUILD_MAPDUMP=ON >/dev/null
-    cmake --build "$linux_build" -j "$jobs" --target mapdump gen_map
 fi
+cmake --build "$linux_build" -j "$jobs" --target mapdump gen_map replay_corpus >/dev/null
 linux_lib_dir=$(dirname "$(find "$linux_build" -maxdepth 3 -name 'libtamrix_map.so' -print -quit)")
 cc -O2 -Wall -Wextra -Werror -Iinclude tests/windows/msvc_host.c -o "$compare_dir/msvc_host" \
     -L"$linux_lib_dir" -ltamrix_map -Wl,-rpath,"$root/$linux_lib_dir"
