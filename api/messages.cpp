@@ -18,7 +18,8 @@ void set_error_message(const char *format, ...) {
     va_start(arguments, format);
     std::vsnprintf(message_buffer, sizeof message_buffer, format, arguments);
     va_end(arguments);
-    // Some C runtimes leave a cut text unterminated.
+    // msvcrt's _vsnprintf leaves a cut text unterminated. MinGW-w64 links
+    // its own C99 vsnprintf into the DLL instead, but the zero costs nothing.
     message_buffer[sizeof message_buffer - 1] = '\0';
 }
 

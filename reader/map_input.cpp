@@ -15,7 +15,10 @@ bool by_character = false;  // the stream may wait for a writer
 
 // A pipe or a device may hold back bytes for as long as its writer likes.
 // fread asks for a whole block and would wait for bytes past a Ctrl-Z,
-// which the input never uses; a regular file answers at once.
+// which the input never uses; a regular file answers at once. msvcrt's
+// fstat says FIFO for a pipe and character device for a console, NUL or
+// a port, as POSIX systems do; either way only the pace of reading
+// depends on it, not the bytes read.
 bool may_wait_for_writer(std::FILE *stream) {
     struct stat info;
     int descriptor = fileno(stream);
@@ -78,6 +81,9 @@ long read_characters(std::FILE *stream, char *buffer, std::size_t wanted, bool o
     return static_cast<long>(got);
 }
 
+// The stream is binary on every platform (see the parse driver), so the C
+// runtime hands over the file's bytes and the rules above are the only
+// ones applied. msvcrt never reports EINTR: there the retries never run.
 long read_block(std::FILE *stream, char *buffer, std::size_t wanted) {
     std::size_t got = 0;
     while (got < wanted && !ctrl_z_seen) {

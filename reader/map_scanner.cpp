@@ -67,6 +67,9 @@ char symbol_name[YYLMAX];
 
 [[noreturn]] void token_too_large() { tamrix::scanner_fatal("token too large, exceeds YYLMAX"); }
 
+// msvcrt's _isatty is true for every character device (NUL, a port), not
+// only a console: such a stream is then read a line at a time, which
+// changes the reads but not the bytes.
 bool is_terminal(std::FILE *stream) {
 #ifdef _WIN32
     return _isatty(_fileno(stream)) != 0;

@@ -25,6 +25,8 @@ bool refuse_this_one() {
 
 }  // namespace
 
+// Never 0 bytes: C runtimes differ on whether malloc(0) gives a block or
+// null, and a null must always mean that the heap refused.
 void *heap_alloc(std::size_t size) {
     if (refuse_this_one()) return nullptr;
     void *block = std::malloc(size == 0 ? 1 : size);
