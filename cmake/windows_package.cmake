@@ -3,8 +3,10 @@
 # the top of the prefix beside bin/, include/ and lib/.
 if(CMAKE_SIZEOF_VOID_P EQUAL 4)
   set(tamrix_map_zip_platform 32-bit)
+  set(tamrix_map_oldest_windows "Windows XP SP3")
 else()
   set(tamrix_map_zip_platform 64-bit)
+  set(tamrix_map_oldest_windows "Windows XP x64 or Server 2003 SP1")
 endif()
 configure_file(${CMAKE_CURRENT_LIST_DIR}/windows/README.txt.in ${CMAKE_BINARY_DIR}/README.txt
                @ONLY NEWLINE_STYLE CRLF)
