@@ -36,7 +36,7 @@ class Parse(unittest.TestCase):
         other = self.write("other.map", b"code ADDR 10H only\n")
         self.assertEqual(len(tamrix_map.parse(SAMPLE)), 28)
         self.assertEqual(tamrix_map.parse(other), [("only", 0x10)])
-        self.assertEqual(tamrix_map._get_library().GetRecordCount(), 0)
+        self.assertEqual(tamrix_map._binding._get_library().GetRecordCount(), 0)
 
     def test_failure_raises_with_the_library_message_and_frees(self):
         unfinished = self.write("unfinished.map", b"code ADDR 10H kept\ncode ADDR 20H last")
@@ -46,7 +46,7 @@ class Parse(unittest.TestCase):
         self.assertEqual((str(raised.exception), raised.exception.message), (message, message + "\n"))
         copy = pickle.loads(pickle.dumps(raised.exception))
         self.assertEqual((str(copy), copy.message), (message, message + "\n"))
-        self.assertEqual(tamrix_map._get_library().GetRecordCount(), 0)
+        self.assertEqual(tamrix_map._binding._get_library().GetRecordCount(), 0)
 
     def test_bytes_of_a_path_survive_into_the_message(self):
         path = os.path.join(os.fsencode(self.directory.name), b"caf\xe9.map")
@@ -64,6 +64,10 @@ class Parse(unittest.TestCase):
     def test_version(self):
         self.assertEqual(tamrix_map.version(), "tamrix_mal.dll Ver.1.0")
 
+    def test_the_namespace_holds_the_public_names_only(self):
+        # What completion and dir() show: no typing helpers or imports.
+        self.assertEqual({name for name in dir(tamrix_map) if not name.startswith("_")}, set(tamrix_map.__all__))
+
 
 class Loading(unittest.TestCase):
     def run_python(self, directory, library_variable):
@@ -78,14 +82,14 @@ class Loading(unittest.TestCase):
     def test_library_next_to_the_module(self):
         with tempfile.TemporaryDirectory() as directory:
             package = shutil.copytree(os.path.dirname(tamrix_map.__file__), os.path.join(directory, "tamrix_map"))
-            shutil.copy(os.environ["TAMRIX_MAP_LIBRARY"], os.path.join(package, tamrix_map._LIBRARY_FILES[0]))
+            shutil.copy(os.environ["TAMRIX_MAP_LIBRARY"], os.path.join(package, tamrix_map._binding._LIBRARY_FILES[0]))
             result = self.run_python(directory, None)
             self.assertEqual((result.returncode, result.stdout), (0, "28\n"), result.stderr)
 
     def test_a_wrong_path_in_the_variable_is_not_replaced_by_another_library(self):
         with tempfile.TemporaryDirectory() as directory:
             package = shutil.copytree(os.path.dirname(tamrix_map.__file__), os.path.join(directory, "tamrix_map"))
-            shutil.copy(os.environ["TAMRIX_MAP_LIBRARY"], os.path.join(package, tamrix_map._LIBRARY_FILES[0]))
+            shutil.copy(os.environ["TAMRIX_MAP_LIBRARY"], os.path.join(package, tamrix_map._binding._LIBRARY_FILES[0]))
             result = self.run_python(directory, os.path.join(directory, "missing.so"))
             self.assertNotEqual(result.returncode, 0)
             self.assertIn("cannot load the tamrix_map library", result.stderr)

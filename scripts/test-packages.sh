@@ -170,7 +170,7 @@ wheel, version, platform, library = sys.argv[1:]
 info = f"tamrix_map-{version}.dist-info/"
 with zipfile.ZipFile(wheel) as archive:
     names = sorted(archive.namelist())
-    wanted = sorted([f"tamrix_map/{name}" for name in ("__init__.py", "__main__.py", "py.typed", library)]
+    wanted = sorted([f"tamrix_map/{name}" for name in ("__init__.py", "__main__.py", "_binding.py", "py.typed", library)]
                     + [info + name for name in ("LICENSE", "METADATA", "RECORD", "WHEEL", "top_level.txt")])
     assert names == wanted, f"holds {names}"
     assert f"\nTag: py3-none-{platform}\n" in archive.read(info + "WHEEL").decode(), "wrong tag"
@@ -212,7 +212,7 @@ pass "pip install --no-index: the linux_x86_64 wheel into a fresh venv; the Wind
 in_venv() { (cd "$out" && env -u TAMRIX_MAP_LIBRARY "$venv/bin/python" "$@"); }
 in_venv -c 'import sys, tamrix_map
 for name, address in tamrix_map.parse(sys.argv[1]): print(f"{address:08X} {name}")
-print(tamrix_map._library._name, file=sys.stderr)' "$sample" >"$out/wheel-module.txt" 2>"$out/wheel-library.txt"
+print(tamrix_map._binding._library._name, file=sys.stderr)' "$sample" >"$out/wheel-module.txt" 2>"$out/wheel-library.txt"
 same_output "the wheel's tamrix_map.parse" "$out/expected-mapdump.txt" "$out/wheel-module.txt"
 case $(cat "$out/wheel-library.txt") in
     "$venv"/lib/python3*/site-packages/tamrix_map/libtamrix_map.so.1) ;;
