@@ -1,4 +1,5 @@
-"""tamrix_map.parse over the shared library named by TAMRIX_MAP_LIBRARY."""
+"""tamrix_map over the shared library named by TAMRIX_MAP_LIBRARY; its
+SymbolTable against the mapdump named by MAPDUMP."""
 
 import os
 import pickle
@@ -10,8 +11,31 @@ import unittest
 
 import tamrix_map
 
-SAMPLE = os.environ.get("SAMPLE_MAP",
-                        os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "examples", "sample.map"))
+HERE = os.path.dirname(os.path.abspath(__file__))
+SAMPLE = os.environ.get("SAMPLE_MAP", os.path.join(HERE, "..", "examples", "sample.map"))
+OLD, NEW = (os.path.join(HERE, "..", "tests", "hosts", "data", name) for name in ("old.map", "new.map"))
+MIXED = os.path.join(HERE, "..", "tests", "data", "mixed.map")
+MAPDUMP = os.environ.get("MAPDUMP")
+
+# Map files and addresses to look up in them: below the first symbol, on
+# one, between two, where several share an address (1B24H in SAMPLE; 1000H
+# and 8000H in OLD and SAMPLE, so file order decides), past the last.
+LOOKUPS = [
+    ([SAMPLE], [0x0, 0x3, 0x1A00, 0x1A8F, 0x1B24, 0x1B30, 0x2C7F, 0xFFFE, 0x12000, 0xFFFFFFFF]),
+    ([OLD], [0x0, 0xFFF, 0x1000, 0x1100, 0x11FF, 0x8000, 0x7FFFFFFF]),
+    ([OLD, SAMPLE], [0x3, 0x1000, 0x1A00, 0x8000, 0x8001]),
+    ([SAMPLE, OLD], [0x1000, 0x8000, 0x8001]),
+    ([MIXED, NEW], [0xFF, 0x100, 0x1044, 0x10000]),
+]
+# Names found once, in several places (across files, or a file given
+# twice), and nowhere.
+FINDS = [([SAMPLE], ["_start", "_idle_hook", "_default_hook", "nowhere"]),
+         ([OLD, NEW, OLD], ["_main", "_legacy_init", "_crc32"])]
+
+
+def mapdump_lines(*arguments):
+    result = subprocess.run([MAPDUMP, *arguments], capture_output=True, check=False)
+    return result.stdout.decode("latin-1").splitlines()
 
 
 class Parse(unittest.TestCase):
@@ -67,6 +91,43 @@ class Parse(unittest.TestCase):
     def test_the_namespace_holds_the_public_names_only(self):
         # What completion and dir() show: no typing helpers or imports.
         self.assertEqual({name for name in dir(tamrix_map) if not name.startswith("_")}, set(tamrix_map.__all__))
+
+
+@unittest.skipUnless(MAPDUMP, "MAPDUMP names no mapdump to compare with")
+class SymbolTableAsMapdump(unittest.TestCase):
+    def test_lookups_give_what_mapdump_lookup_prints(self):
+        for paths, addresses in LOOKUPS:
+            with self.subTest(paths=[os.path.basename(path) for path in paths]):
+                table = tamrix_map.SymbolTable.from_files(*paths)
+                records = [record for path in paths for record in tamrix_map.parse(path)]
+                self.assertEqual((list(table), len(table)), (records, len(records)))
+                mine = [f"0x{address:X} {found}" if found else f"0x{address:X}: no symbol at or below"
+                        for address, found in ((address, table.lookup(address)) for address in addresses)]
+                lookups = [argument for address in addresses for argument in ("--lookup", f"0x{address:X}")]
+                # With several files mapdump adds the file; the first two fields are compared.
+                self.assertEqual([line.split(" ")[:2] for line in mine],
+                                 [line.split(" ")[:2] for line in mapdump_lines(*lookups, *paths)])
+
+    def test_addresses_of_a_name_are_what_mapdump_find_prints(self):
+        for paths, names in FINDS:
+            table = tamrix_map.SymbolTable.from_files(*paths)
+            for name in names:
+                with self.subTest(name=name):
+                    printed = mapdump_lines("--find", name, *paths)  # "[FILE:]0000ADDR NAME"
+                    self.assertEqual(table.addresses(name), [int(line.rsplit(" ", 1)[0][-8:], 16) for line in printed])
+
+    def test_diff_gives_what_mapdump_diff_prints(self):
+        with tempfile.TemporaryDirectory() as directory:
+            repeats = []  # a name three times: matched occurrence by occurrence
+            for name, content in (("a.map", b"c ADDR 10H dup\nc ADDR 20H dup\nc ADDR 30H x\nc ADDR 40H dup\n"),
+                                  ("b.map", b"c ADDR 10H dup\nc ADDR 24H dup\nc ADDR 30H y\n")):
+                repeats.append(os.path.join(directory, name))
+                with open(repeats[-1], "wb") as file:
+                    file.write(content)
+            for old, new in [(OLD, NEW), (NEW, OLD), (SAMPLE, MIXED), repeats, repeats[::-1]]:
+                with self.subTest(old=os.path.basename(old), new=os.path.basename(new)):
+                    changes = tamrix_map.SymbolTable.from_files(old).diff(tamrix_map.SymbolTable.from_files(new))
+                    self.assertEqual([str(change) for change in changes], mapdump_lines("diff", old, new))
 
 
 class Loading(unittest.TestCase):

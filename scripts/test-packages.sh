@@ -170,7 +170,8 @@ wheel, version, platform, library = sys.argv[1:]
 info = f"tamrix_map-{version}.dist-info/"
 with zipfile.ZipFile(wheel) as archive:
     names = sorted(archive.namelist())
-    wanted = sorted([f"tamrix_map/{name}" for name in ("__init__.py", "__main__.py", "_binding.py", "py.typed", library)]
+    modules = ("__init__.py", "__main__.py", "_binding.py", "_symbol_table.py")
+    wanted = sorted([f"tamrix_map/{name}" for name in (*modules, "py.typed", library)]
                     + [info + name for name in ("LICENSE", "METADATA", "RECORD", "WHEEL", "top_level.txt")])
     assert names == wanted, f"holds {names}"
     assert f"\nTag: py3-none-{platform}\n" in archive.read(info + "WHEEL").decode(), "wrong tag"
