@@ -3,7 +3,8 @@
 #   tamrix_map-VERSION-win32.zip, tamrix_map-VERSION-win64.zip
 #   libtamrix-map1_VERSION_ARCH.deb, libtamrix-map-dev_..., tamrix-map-tools_...
 #   tamrix_map-VERSION-Linux-x86_64.tar.gz (the installed tree, relocatable)
-#   tamrix_map-VERSION-py3-none-PLATFORM.whl, for linux_x86_64, win32 and
+#   tamrix_map-VERSION-py3-none-PLATFORM.whl, for manylinux_2_X_x86_64 (X
+#     read from the library by scripts/manylinux-tag.py), win32 and
 #     win_amd64: the Python package with that platform's library
 # and prints what it made. scripts/test-packages.sh checks them.
 set -euo pipefail
@@ -71,7 +72,12 @@ build_wheel() {  # platform tag, library, its name in the package
         /usr/bin/python3 -m build --no-isolation --wheel --outdir "$dist" "$stage"
 }
 strip --strip-unneeded -o "$out/libtamrix_map.so.1" "$out/linux/libtamrix_map.so.$version"
-build_wheel linux_x86_64 "$out/libtamrix_map.so.1" libtamrix_map.so.1
+# The Linux wheel's tag says which systems it runs on: the glibc its
+# library's symbols need, checked to need nothing else a manylinux system
+# may lack.
+linux_platform=$(/usr/bin/python3 scripts/manylinux-tag.py "$out/libtamrix_map.so.1") ||
+    { echo "FAILED: the Linux library fits no manylinux tag" >&2; exit 1; }
+build_wheel "$linux_platform" "$out/libtamrix_map.so.1" libtamrix_map.so.1
 
 # A Windows release folder holds exactly these files.
 windows_files=(bin/tamrix_map.dll bin/mapdump.exe include/tamrix_map.h

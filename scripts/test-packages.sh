@@ -6,7 +6,8 @@
 # - the manual pages: in their packages, silent under groff and mandoc,
 #   mapdump(1) holding every line of mapdump --help, as text in the zips;
 # - the three wheels: files, tags, RECORD hashes, the library's machine;
-#   the Linux one installed with pip into a fresh venv, its module and
+#   the Linux one's manylinux tag read again from its library, the wheel
+#   installed with pip into a fresh venv, its module and
 #   python -m tamrix_map compared with mapdump, and uninstalled;
 # - each Windows zip, unpacked into an empty folder: its files, CR LF text,
 #   the version resources; a host built the MinGW way against
@@ -156,11 +157,16 @@ pass "libtamrix-map1's symbols file lists the eight exports"
 # --- Wheels -----------------------------------------------------------
 
 stage "wheels: files, tags, RECORD hashes, libraries; the Linux one installed with pip"
-declare -A wheel_library=([linux_x86_64]=libtamrix_map.so.1 [win32]=tamrix_map.dll [win_amd64]=tamrix_map.dll)
-declare -A wheel_machine=([linux_x86_64]="ELF 64-bit LSB shared object, x86-64"
+linux_wheels=("$dist/tamrix_map-$version-py3-none-manylinux_2_"*_x86_64.whl)
+[ ${#linux_wheels[@]} = 1 ] && [ -f "${linux_wheels[0]}" ] ||
+    fail "dist/ holds not one tamrix_map-$version-py3-none-manylinux_2_X_x86_64.whl: ${linux_wheels[*]##*/}"
+linux_platform=$(basename "${linux_wheels[0]}" .whl)
+linux_platform=${linux_platform#"tamrix_map-$version-py3-none-"}
+declare -A wheel_library=([$linux_platform]=libtamrix_map.so.1 [win32]=tamrix_map.dll [win_amd64]=tamrix_map.dll)
+declare -A wheel_machine=([$linux_platform]="ELF 64-bit LSB shared object, x86-64"
                           [win32]="PE32 executable (DLL) (console) Intel 80386"
                           [win_amd64]="PE32+ executable (DLL) (console) x86-64")
-for platform in linux_x86_64 win32 win_amd64; do
+for platform in "$linux_platform" win32 win_amd64; do
     wheel=$dist/tamrix_map-$version-py3-none-$platform.whl
     library=${wheel_library[$platform]}
     [ -f "$wheel" ] || fail "dist/${wheel##*/} is missing"
@@ -192,7 +198,12 @@ EOF
         "${wheel_machine[$platform]}"*) ;;
         *) fail "${wheel##*/}: tamrix_map/$library is $(file -b "$out/wheel-$library")" ;;
     esac
-    if [ "$platform" != linux_x86_64 ]; then
+    if [ "$platform" = "$linux_platform" ]; then
+        tag=$(/usr/bin/python3 scripts/manylinux-tag.py "$out/wheel-$library" 2>"$out/manylinux-tag.txt") ||
+            { cat "$out/manylinux-tag.txt" >&2; fail "${wheel##*/}: its library fits no manylinux tag"; }
+        [ "$tag" = "$platform" ] || fail "${wheel##*/}: its library needs $tag"
+        pass "${wheel##*/}: $(sed 's|^[^:]*: ||' "$out/manylinux-tag.txt")"
+    else
         zip=$dist/tamrix_map-$version-${platform/win_amd64/win64}.zip
         unzip -p "$zip" "$(basename "$zip" .zip)/bin/tamrix_map.dll" | cmp -s - "$out/wheel-$library" ||
             fail "${wheel##*/}: its DLL is not the one in ${zip##*/}"
@@ -202,13 +213,13 @@ done
 venv=$out/venv
 /usr/bin/python3 -m venv "$venv"
 pip=("$venv/bin/python" -m pip --disable-pip-version-check -q)
-"${pip[@]}" install --no-index "$dist/tamrix_map-$version-py3-none-linux_x86_64.whl" || fail "pip install"
+"${pip[@]}" install --no-index "${linux_wheels[0]}" || fail "pip install"
 for platform in win32 win_amd64; do
     if "${pip[@]}" install --no-index "$dist/tamrix_map-$version-py3-none-$platform.whl" 2>/dev/null; then
         fail "pip installs the $platform wheel on Linux"
     fi
 done
-pass "pip install --no-index: the linux_x86_64 wheel into a fresh venv; the Windows wheels refused"
+pass "pip install --no-index: the $linux_platform wheel into a fresh venv; the Windows wheels refused"
 # Outside the source tree and without TAMRIX_MAP_LIBRARY: the wheel alone.
 in_venv() { (cd "$out" && env -u TAMRIX_MAP_LIBRARY "$venv/bin/python" "$@"); }
 in_venv -c 'import sys, tamrix_map
