@@ -1,29 +1,28 @@
 // The long runs of the SSE2 searches, 64 bytes at a time with AVX2, for
 // processors and systems that have it (search_dispatch.cpp decides). Only
-// the code below the pragma is compiled for AVX2; the standard headers
-// come before it, as in searches_sse2.cpp.
+// the functions marked AVX2 are compiled for it.
 #if defined(__i386__) || defined(__x86_64__)
 
 #include <bit>
 #include <cstdint>
 #include <immintrin.h>
 
-#pragma GCC target("avx2")
+#define AVX2 [[gnu::target("avx2")]]
 
 namespace tamrix::scanning::sse2::avx2 {
 namespace {
 
-__m256i load32(const char *p) { return _mm256_loadu_si256(reinterpret_cast<const __m256i *>(p)); }
+AVX2 __m256i load32(const char *p) { return _mm256_loadu_si256(reinterpret_cast<const __m256i *>(p)); }
 
-__m256i equal(__m256i x, char c) { return _mm256_cmpeq_epi8(x, _mm256_set1_epi8(c)); }
+AVX2 __m256i equal(__m256i x, char c) { return _mm256_cmpeq_epi8(x, _mm256_set1_epi8(c)); }
 
-std::uint64_t mask_of(__m256i low, __m256i high) {
+AVX2 std::uint64_t mask_of(__m256i low, __m256i high) {
     return static_cast<std::uint32_t>(_mm256_movemask_epi8(low)) |
            std::uint64_t{static_cast<std::uint32_t>(_mm256_movemask_epi8(high))} << 32;
 }
 
 // The first flagged byte of the 64 at p.
-const char *first_flagged(const char *p, __m256i low, __m256i high) {
+AVX2 const char *first_flagged(const char *p, __m256i low, __m256i high) {
     return p + std::countr_zero(mask_of(low, high));
 }
 
@@ -31,7 +30,7 @@ const char *first_flagged(const char *p, __m256i low, __m256i high) {
 
 // p is at least 64 bytes from end. The last 64 bytes are read once more
 // where end - p is no multiple of 64: nothing outside [p, end) is read.
-const char *find_byte(const char *p, const char *end, char c) {
+AVX2 const char *find_byte(const char *p, const char *end, char c) {
     const char *last = end - 64;
     for (;; p += 64) {
         if (p > last) p = last;
@@ -42,7 +41,7 @@ const char *find_byte(const char *p, const char *end, char c) {
     }
 }
 
-const char *find_either(const char *p, const char *end, char a, char b) {
+AVX2 const char *find_either(const char *p, const char *end, char a, char b) {
     const char *last = end - 64;
     for (;; p += 64) {
         if (p > last) p = last;
@@ -56,7 +55,7 @@ const char *find_either(const char *p, const char *end, char a, char b) {
 
 // p is at least 65 bytes from end; a pair is looked for at the first 64
 // positions of every step, whose b lies within [p, end).
-const char *find_pair(const char *p, const char *end, char a, char b) {
+AVX2 const char *find_pair(const char *p, const char *end, char a, char b) {
     const char *last = end - 65;
     for (;; p += 64) {
         if (p > last) p = last;
@@ -70,7 +69,7 @@ const char *find_pair(const char *p, const char *end, char a, char b) {
 
 // As find_pair, the pairs are looked for at the first 64 positions of
 // every step; the last byte, where no pair can begin, is looked at apart.
-const char *find_byte_noting_pair(const char *p, const char *end, char c, const char *pair, bool &pair_before) {
+AVX2 const char *find_byte_noting_pair(const char *p, const char *end, char c, const char *pair, bool &pair_before) {
     const char *last = end - 65;
     for (;; p += 64) {
         if (p > last) p = last;

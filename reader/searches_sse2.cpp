@@ -16,7 +16,9 @@
 #include <cstring>
 #include <emmintrin.h>
 
-#if !defined(__SSE2__)
+#if !defined(__SSE2__) && defined(__clang__)
+#pragma clang attribute push(__attribute__((target("sse2"))), apply_to = function)
+#elif !defined(__SSE2__)
 #pragma GCC target("sse2")
 #endif
 #define TAMRIX_MAP_SSE2_SEARCHES
@@ -24,4 +26,7 @@
 #include "map_scanner.cpp"
 #include "map_token_source.cpp"
 
+#if !defined(__SSE2__) && defined(__clang__)
+#pragma clang attribute pop
+#endif
 #endif
