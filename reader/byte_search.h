@@ -123,9 +123,24 @@ inline const char *find_either(const char *p, const char *end, char a, char b) {
 #else
     const Word pattern_a = low_bits * static_cast<unsigned char>(a);
     const Word pattern_b = low_bits * static_cast<unsigned char>(b);
-    for (; end - p >= static_cast<std::ptrdiff_t>(sizeof(Word)); p += sizeof(Word)) {
-        Word w = load_word(p);
-        if (Word hits = equal_bytes(w, pattern_a) | equal_bytes(w, pattern_b)) return first_flagged(p, hits);
+    // Both are control characters here (CR, Ctrl-Z): two words without
+    // any byte below the greater of them are passed over in one test, and
+    // only the others are looked at byte by byte.
+    const unsigned above = static_cast<unsigned char>(a > b ? a : b) + 1u;
+    const Word below = low_bits * above;
+    const std::ptrdiff_t pair = 2 * sizeof(Word);
+    while (end - p >= pair) {
+        if (above <= 0x80) {
+            for (; end - p >= pair; p += pair) {
+                Word first = load_word(p), second = load_word(p + sizeof(Word));
+                if ((((first - below) & ~first) | ((second - below) & ~second)) & high_bits) break;
+            }
+            if (end - p < pair) break;
+        }
+        for (int word = 0; word < 2; ++word, p += sizeof(Word)) {
+            Word w = load_word(p);
+            if (Word hits = equal_bytes(w, pattern_a) | equal_bytes(w, pattern_b)) return first_flagged(p, hits);
+        }
     }
 #endif
     for (; p < end; ++p)
