@@ -5,6 +5,8 @@
 #include <cerrno>
 #include <cstring>
 
+#include "search_sets.h"
+
 namespace tamrix {
 namespace {
 
@@ -25,24 +27,27 @@ bool may_wait_for_writer(std::FILE *stream) {
     return descriptor >= 0 && fstat(descriptor, &info) == 0 && (S_ISFIFO(info.st_mode) || S_ISCHR(info.st_mode));
 }
 
-// Applies the text rules to data[0..count) in place; returns the new count.
+// Applies the text rules to data[0..count) in place, in one pass over it;
+// returns the new count.
 std::size_t filter_text(char *data, std::size_t count) {
-    if (const void *stop = std::memchr(data, ctrl_z, count)) {
-        count = static_cast<std::size_t>(static_cast<const char *>(stop) - data);
-        ctrl_z_seen = true;
-    }
-    if (keep_carriage_returns) return count;
-    char *out = static_cast<char *>(std::memchr(data, '\r', count));
-    if (!out) return count;
     const char *end = data + count;
-    const char *in = out + 1;
-    while (in < end) {
-        const char *cr = static_cast<const char *>(std::memchr(in, '\r', static_cast<std::size_t>(end - in)));
-        if (!cr) cr = end;
-        std::size_t run = static_cast<std::size_t>(cr - in);
-        std::memmove(out, in, run);
-        out += run;
-        in = cr + 1;
+    // Without CR dropping only a Ctrl-Z is looked for.
+    const char dropped = keep_carriage_returns ? ctrl_z : '\r';
+    const char *in = scanning::find_either_byte_of_set(data, end, dropped, ctrl_z);
+    if (!in) return count;
+    char *out = data + (in - data);
+    for (;;) {
+        if (*in == ctrl_z) {
+            ctrl_z_seen = true;
+            break;
+        }
+        ++in;  // a CR, dropped
+        const char *stop = scanning::find_either_byte_of_set(in, end, dropped, ctrl_z);
+        const char *run_end = stop ? stop : end;
+        std::memmove(out, in, static_cast<std::size_t>(run_end - in));
+        out += run_end - in;
+        in = run_end;
+        if (!stop) break;
     }
     return static_cast<std::size_t>(out - data);
 }

@@ -11,131 +11,29 @@
 // or one whole run of word characters [-0-9A-Za-z_]; and a run is matched
 // as one piece in every start condition, whichever rule takes it. So the
 // scanner steps from run to run, decides what a finished run is, and skips
-// to the next line feed with memchr wherever only a line end can follow.
+// to the next line feed wherever only a line end can follow. A match that
+// is still unfinished where the buffered data ends (or at a NUL byte) is
+// counted one longer, as flex counts it; the buffer is scan_buffer.cpp's.
 //
-// The buffering is flex's, because it is visible through the token limit:
-// a 16384-character buffer, refills of 8192 characters, an unfinished match
-// moved to the front before a refill, and a match that is still unfinished
-// where the buffered data ends (or at a NUL byte) counted one longer.
+// Compiled once per search set (searches_portable.cpp, searches_sse2.cpp).
 #include <cstddef>
 #include <cstdint>
-#include <cstdio>
 #include <cstring>
 
-#ifdef _WIN32
-#include <io.h>
-#else
-#include <unistd.h>
-#endif
-
-#include "heap.h"
 #include "text_copy.h"
-#include "map_input.h"
 #include "map_reader.h"
 #include "map_tokens.h"
 #include "scan_buffer.h"
 
-char yytext[YYLMAX];
-int yyleng = 0;
-std::uint64_t yylineno = 1;
-MapTokenValue yylval;
-std::uint32_t tamrix::current_address = 0;
-bool tamrix::record_refused = false;
-std::uint64_t tamrix::first_line_number = 1;
-
 namespace tamrix::scanning {
-
-ScanBuffer *buffer = nullptr;
-const char *held_end = nullptr;
-const char *scan_position = nullptr;
-const char *line_feed = nullptr;
-const char *token_start = "";
-std::size_t token_length = 0;
-
-}  // namespace tamrix::scanning
-
-using namespace tamrix::scanning;
-
-namespace {
-
-enum StartCondition : int { INITIAL = 0, S_HEAD = 1, S_VALUE = 2, S_NAME = 3, S_EOL = 4 };
-
-int start_condition = INITIAL;
-// SYMBOL_NAME's text, kept apart because the record is only built once
-// the line end has been matched, and a refill may move the buffer.
-char symbol_name[YYLMAX];
-
-[[noreturn]] void token_too_large() { tamrix::scanner_fatal("token too large, exceeds YYLMAX"); }
-
-// msvcrt's _isatty is true for every character device (NUL, a port), not
-// only a console: such a stream is then read a line at a time, which
-// changes the reads but not the bytes.
-bool is_terminal(std::FILE *stream) {
-#ifdef _WIN32
-    return _isatty(_fileno(stream)) != 0;
-#else
-    return isatty(fileno(stream)) > 0;
-#endif
-}
-
-ScanBuffer *yy_create_buffer(std::size_t size) {
-    auto *created = static_cast<ScanBuffer *>(tamrix::heap_alloc(sizeof(ScanBuffer)));
-    if (!created) tamrix::scanner_fatal("out of dynamic memory in yy_create_buffer()");
-    created->chars = static_cast<char *>(tamrix::heap_alloc(size + 2));
-    if (!created->chars) {
-        tamrix::heap_free(created);
-        tamrix::scanner_fatal("out of dynamic memory in yy_create_buffer()");
-    }
-    return created;
-}
-
-// Empty, at the beginning of a line, reading, terminal tested: the state of
-// a fresh input and of an input that has just ended.
-void set_up_buffer(std::FILE *stream) {
-    buffer->stream = stream;
-    buffer->held = 0;
-    held_end = buffer->chars;
-    buffer->chars[0] = buffer->chars[1] = '\0';
-    buffer->interactive = is_terminal(stream);
-    buffer->at_line_start = true;
-    buffer->end_of_file_pending = false;
-    scan_position = buffer->chars;
-    line_feed = nullptr;
-}
-
-// Moves the unfinished match [keep, end of data) to the front and reads
-// behind it. Returns the count read: 0 at the end of the input.
-std::size_t refill(const char *keep) {
-    char *chars = buffer->chars;
-    std::size_t moved = static_cast<std::size_t>(chars + buffer->held - keep);
-    std::memmove(chars, keep, moved);
-    line_feed = nullptr;
-    std::size_t got = 0;
-    if (!buffer->end_of_file_pending) {
-        std::size_t room = buffer_size - moved - 1;
-        long n = tamrix::map_input_read(buffer->stream, chars + moved, room < read_size ? room : read_size,
-                                        buffer->interactive);
-        if (n < 0) tamrix::scanner_fatal("input in flex scanner failed");
-        got = static_cast<std::size_t>(n);
-        if (got == 0 && moved > 0) buffer->end_of_file_pending = true;
-    }
-    buffer->held = moved + got;
-    held_end = chars + buffer->held;
-    chars[buffer->held] = chars[buffer->held + 1] = '\0';
-    return got;
-}
-
-}  // namespace
-
-[[noreturn]] void tamrix::scanner_fatal(const char *message) { throw ScannerFatal{message}; }
-
+inline namespace TAMRIX_SEARCH_SET {
 namespace {
 
 // The scanner's body, shared by the parser's token source and yylex.
 [[gnu::always_inline]] inline int scan() {
     const char *p = scan_position;
     const char *end = buffer->chars + buffer->held;
-    // Where a memchr found no line feed close enough: none known before this.
+    // Where a search found no line feed close enough: none known before this.
     const char *no_line_feed_before = p;
     int condition = start_condition;
     bool at_line_start = buffer->at_line_start;
@@ -149,7 +47,7 @@ namespace {
             // it can be passed over without looking at its runs.
             const char *lf = line_feed;
             if (!(lf && p <= lf) && p >= no_line_feed_before) {
-                lf = static_cast<const char *>(std::memchr(p, '\n', static_cast<std::size_t>(end - p)));
+                lf = find_byte(p, end, '\n');
                 if (!lf || static_cast<std::size_t>(lf - p) >= longest_match) {
                     no_line_feed_before = lf ? lf : end;
                     lf = nullptr;
@@ -301,39 +199,17 @@ line_end:
 
 // Kept out of the parser's loop, so that the loop keeps its state in
 // registers.
-[[gnu::noinline]] int tamrix::scanning::scan_for_parser() { return scan(); }
+[[gnu::noinline]] int scan_for_parser() { return scan(); }
 
-void tamrix::scanning::keep_token_text() {
-    std::memcpy(yytext, token_start, token_length);
-    yytext[token_length] = '\0';
-    yyleng = static_cast<int>(token_length);
-}
-
-int yylex() {
+// yylex, for this set.
+int lex() {
     int token = scan();
     keep_token_text();
     return token;
 }
 
-void yy_reset_input(std::FILE *stream) {
-    // Counted from 1 before anything can fail, so that a refused buffer
-    // is reported at line 1 of this file, not at the last line of another.
-    yylineno = tamrix::first_line_number;
-    start_condition = INITIAL;
-    if (!buffer) buffer = yy_create_buffer(buffer_size);
-    tamrix::map_input_reset(stream);
-    set_up_buffer(stream);
-}
+// The first a or b in [p, end), for the text layer.
+const char *find_either_byte(const char *p, const char *end, char a, char b) { return find_either(p, end, a, b); }
 
-int yy_start_condition() { return start_condition; }
-
-int yylex_destroy() {
-    if (buffer) {
-        tamrix::heap_free(buffer->chars);
-        tamrix::heap_free(buffer);
-        buffer = nullptr;
-        held_end = nullptr;
-    }
-    return 0;
-}
-
+}  // namespace TAMRIX_SEARCH_SET
+}  // namespace tamrix::scanning

@@ -1,6 +1,6 @@
 // The parser's token source, and the parser that bison generates from
 // map_grammar.y compiled with it, so that the source runs inline in the
-// parser's loop.
+// parser's loop. Compiled once per search set, with the scanner.
 //
 // The token source reads whole lines where the scanner (map_scanner.cpp)
 // would cut them into tokens that change nothing: between two lines it
@@ -18,8 +18,14 @@
 
 using namespace tamrix::scanning;
 
+// The generated parser's names, one pair per search set.
+#define map_grammar_parse TAMRIX_SET_NAME(map_grammar_parse)
+#define map_grammar_lex TAMRIX_SET_NAME(map_grammar_lex)
+
 int map_grammar_parse();
 
+namespace tamrix::scanning {
+inline namespace TAMRIX_SEARCH_SET {
 namespace {
 
 // What the parser's token source knows beyond the scanner. Once the parser
@@ -31,26 +37,21 @@ namespace {
 // stands between lines.
 bool parser_between_lines = false;
 
-// The first line feed in [p, end), or nullptr. Lines are mostly short, and
-// a few 16-byte steps here cost less than a call of memchr.
+// The first line feed in [p, end), or nullptr.
 inline const char *find_line_feed(const char *p, const char *end) {
     if (*p == '\n') return p;  // an empty line, or a line end right behind a name
-#if defined(__SSE2__)
-    for (int step = 0; step < 4 && end - p >= 16; ++step, p += 16) {
-        unsigned hits = static_cast<unsigned>(_mm_movemask_epi8(
-            _mm_cmpeq_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i *>(p)), _mm_set1_epi8('\n'))));
-        if (hits) return p + __builtin_ctz(hits);
-    }
-#endif
-    return static_cast<const char *>(std::memchr(p, '\n', static_cast<std::size_t>(end - p)));
+    return find_byte(p, end, '\n');
 }
 
 // find_line_feed for the rest of a line behind its head, which also tells
 // whether an "AD" stands before the line feed: without one, the line holds
-// no keyword. `maybe_keyword` is false when it comes in.
+// no keyword, and the line is not read a second time for one.
+// `maybe_keyword` is false when it comes in.
 inline const char *find_line_feed_and_keyword(const char *p, const char *end, bool &maybe_keyword) {
-#if defined(__SSE2__)
-    for (int step = 0; step < 2 && end - p >= 17; ++step, p += 16) {
+#if TAMRIX_SEARCHES_USE_SSE2
+    for (int step = 0; end - p >= 17; ++step, p += 16) {
+        if (step == 2 && avx2_searches && end - p >= 65)
+            return avx2::find_byte_noting_pair(p, end, '\n', "AD", maybe_keyword);
         __m128i here = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p));
         __m128i next = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p + 1));
         unsigned line_feeds = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(here, _mm_set1_epi8('\n'))));
@@ -64,7 +65,7 @@ inline const char *find_line_feed_and_keyword(const char *p, const char *end, bo
     }
 #endif
     maybe_keyword = true;  // not looked at: find_keyword will tell
-    return static_cast<const char *>(std::memchr(p, '\n', static_cast<std::size_t>(end - p)));
+    return find_byte<0>(p, end, '\n');
 }
 
 // Behind "ADDR" and its blank or tab, where they follow a head that ends
@@ -149,6 +150,8 @@ inline const char *behind_keyword(const char *head_end, const char *end) {
 }
 
 }  // namespace
+}  // namespace TAMRIX_SEARCH_SET
+}  // namespace tamrix::scanning
 
 // The parser's token source. yytext is left alone: only the token the
 // parser stops at is ever quoted, and yyparse copies that one. Inlined
@@ -170,7 +173,8 @@ inline const char *behind_keyword(const char *head_end, const char *end) {
     return token;
 }
 
-int yyparse() {
+// yyparse, for this set.
+int tamrix::scanning::TAMRIX_SEARCH_SET::parse() {
     parser_between_lines = false;
     int result = map_grammar_parse();
     if (tamrix::record_refused) {

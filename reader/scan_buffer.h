@@ -9,12 +9,8 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
-#include <string_view>
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
-
+#include "byte_search.h"
 #include "map_reader.h"
 
 // The state is the library's own: reached without a detour through the
@@ -51,8 +47,6 @@ constexpr std::array<std::uint8_t, 256> make_char_classes() {
 
 inline constexpr std::array<std::uint8_t, 256> char_class = make_char_classes();
 
-inline std::uint8_t class_of(char c) { return char_class[static_cast<unsigned char>(c)]; }
-
 struct ScanBuffer {
     std::FILE *stream;
     char *chars;       // buffer_size characters, then two zero bytes behind the held ones
@@ -62,12 +56,18 @@ struct ScanBuffer {
     bool end_of_file_pending;  // the stream ended while a match was unfinished
 };
 
+enum StartCondition : int { INITIAL = 0, S_HEAD = 1, S_VALUE = 2, S_NAME = 3, S_EOL = 4 };
+
 extern ScanBuffer *buffer;
+extern int start_condition;
+// SYMBOL_NAME's text, kept apart because the record is only built once
+// the line end has been matched, and a refill may move the buffer.
+extern char symbol_name[YYLMAX];
 // buffer->chars + buffer->held, kept at hand for the token source.
 extern const char *held_end;
 extern const char *scan_position;  // where the next match begins
 // The first line feed at or behind some earlier scan position, found by
-// memchr and less than longest_match bytes from there; nullptr when not
+// a search and less than longest_match bytes from there; nullptr when not
 // known. Forgotten whenever the buffer's contents move.
 extern const char *line_feed;
 // The last token's text, in the buffer until the next scan; copied into
@@ -75,16 +75,33 @@ extern const char *line_feed;
 extern const char *token_start;
 extern std::size_t token_length;
 
-// The scanner's next token, for the parser: yylval is written, yytext not.
-int scan_for_parser();
 // Copies the text of the token scanned last into yytext.
 void keep_token_text();
+[[noreturn]] void token_too_large();
+// Moves the unfinished match [keep, end of data) to the front and reads
+// behind it. Returns the count read: 0 at the end of the input.
+std::size_t refill(const char *keep);
+// Empty, at the beginning of a line, reading, terminal tested: the state of
+// a fresh input and of an input that has just ended.
+void set_up_buffer(std::FILE *stream);
+
+inline namespace TAMRIX_SEARCH_SET {
+
+inline std::uint8_t class_of(char c) { return char_class[static_cast<unsigned char>(c)]; }
+
+// The scanner's next token, for the parser: yylval is written, yytext not.
+int scan_for_parser();
+// This set's yyparse, yylex, and search for the text layer; the entry
+// points search_dispatch.cpp chooses from.
+int parse();
+int lex();
+const char *find_either_byte(const char *p, const char *end, char a, char b);
 
 // The first byte from p on that is not of the class `wanted` (NAME or
 // WORD). The zero bytes behind the held characters stop it at `end`.
 template <std::uint8_t wanted>
 [[gnu::always_inline]] inline const char *skip_run(const char *p, const char *end) {
-#if defined(__SSE2__)
+#if TAMRIX_SEARCHES_USE_SSE2
     // 16 bytes at a time while they lie within the held characters.
     while (end - p >= 16) {
         __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p));
@@ -152,14 +169,14 @@ inline const char *take_address(const char *p, std::uint32_t &value) {
     if (lf - q >= 5 && std::memcmp(q, "ADDR", 4) == 0 && (q[4] == ' ' || q[4] == '\t') &&
         (q == p || !(class_of(q[-1]) & WORD)))
         return q;
-    std::string_view line(p, static_cast<std::size_t>(lf - p));
-    for (std::size_t at = line.find("ADDR"); at != std::string_view::npos; at = line.find("ADDR", at + 1)) {
-        q = p + at;
-        if ((q == p || !(class_of(q[-1]) & WORD)) && (q[4] == ' ' || q[4] == '\t')) return q;
+    for (q = find_pair(p, lf, 'A', 'D'); q && lf - q >= 5; q = find_pair(q + 1, lf, 'A', 'D')) {
+        if (std::memcmp(q, "ADDR", 4) == 0 && (q == p || !(class_of(q[-1]) & WORD)) && (q[4] == ' ' || q[4] == '\t'))
+            return q;
     }
     return nullptr;
 }
 
+}  // namespace TAMRIX_SEARCH_SET
 }  // namespace tamrix::scanning
 
 #if defined(__ELF__)

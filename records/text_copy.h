@@ -6,11 +6,10 @@
 #include <cstdint>
 #include <cstring>
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
+#include "search_set.h"
 
 namespace tamrix {
+inline namespace TAMRIX_SEARCH_SET {
 
 // Copies the first and the last sizeof(Word) bytes of n (sizeof(Word) to
 // 2 * sizeof(Word)), overlapping in the middle.
@@ -28,7 +27,7 @@ inline void copy_ends(char *to, const char *from, std::size_t n) {
 // both a call of memcpy and the rep movs the compiler makes of one.
 inline void copy_text(char *to, const char *from, std::size_t n) {
     if (n >= 16) {
-#if defined(__SSE2__)
+#if TAMRIX_SEARCHES_USE_SSE2
         for (std::size_t i = 0; i + 16 < n; i += 16)
             _mm_storeu_si128(reinterpret_cast<__m128i *>(to + i),
                              _mm_loadu_si128(reinterpret_cast<const __m128i *>(from + i)));
@@ -48,4 +47,5 @@ inline void copy_text(char *to, const char *from, std::size_t n) {
     }
 }
 
+}  // namespace TAMRIX_SEARCH_SET
 }  // namespace tamrix

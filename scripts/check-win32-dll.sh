@@ -2,7 +2,8 @@
 # Static checks of the 32-bit tamrix_map.dll, which hold even where wine32
 # cannot run: its export table (name, ordinal base, the eight names with their
 # ordinals and nothing else), its imports (KERNEL32 and msvcrt only, and of
-# KERNEL32 only what Windows XP SP3 has: scripts/check-dll-imports.sh), and how each
+# KERNEL32 only what Windows XP SP3 has: scripts/check-dll-imports.sh), its
+# SSE2 code only where cpuid leads (scripts/check-sse2-split.sh), and how each
 # export returns: stdcall functions remove their arguments, so MapParse
 # ends in "ret $0x4", GetFirstRecord and GetNextRecord in "ret $0x8", and
 # the functions without arguments in a plain "ret".
@@ -60,6 +61,7 @@ fi
     fail "export address table has $(wc -l <<<"$rva_of_ordinal") entries, not 8"
 
 bash "$(dirname "$0")/check-dll-imports.sh" "$dll" || failures=$((failures + 1))
+bash "$(dirname "$0")/check-sse2-split.sh" "$dll" "$objdump" || failures=$((failures + 1))
 
 # How each export returns: the ret instructions of its own code and of the
 # functions it ends in with a tail jump.

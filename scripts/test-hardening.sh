@@ -76,7 +76,7 @@ while IFS= read -r object; do
     allowed='^$'
     case "$object" in
         */heap.cpp.o) allowed='^(malloc|aligned_alloc|realloc|free)$' ;;
-        */map_scanner.cpp.o) allowed='^__cxa_allocate_exception$' ;;
+        */scan_buffer.cpp.o) allowed='^__cxa_allocate_exception$' ;;
     esac
     for call in $(nm -u "$object" | awk '{print $2}'); do
         if grep -qE '^(malloc|calloc|realloc|free|strdup|strndup|aligned_alloc|posix_memalign|_Zn[wa]m.*|_Zd[la]Pv.*|__cxa_allocate_exception)$' <<<"$call" &&

@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # The Windows stage. What runs where:
 #   i686   tamrix_map.dll, the one users ship: built with MinGW-w64 and
-#          checked statically (export table, imports, how each export
-#          returns); then every test of its tree runs under wine32 in a
+#          checked statically (export table, imports, SSE2 code only
+#          behind cpuid, how each export returns); then every test of its tree runs under wine32 in a
 #          fresh win32 prefix (the GoogleTest suites, the C hosts, the
 #          Windows host, mapdump's unit tests, the stack contract, 1,000
 #          loads and unloads), and so does the host linked the MSVC way.
@@ -14,7 +14,8 @@
 #   both   the replay: the corpus the Linux build writes (several thousand
 #          map files and paths, with what the Linux library makes of each)
 #          read through the DLL by replay_host.exe, which names every file
-#          where the DLL sees something else; mapdump.exe prints the same
+#          where the DLL sees something else (on i686 also through a build
+#          held to the searches of processors without SSE2); mapdump.exe prints the same
 #          bytes, standard error and exit status as the Linux mapdump for
 #          every map file under tests/ and examples/, for a generated 16 MiB
 #          map and over the replay corpus; the MSVC-ABI hosts print the same
@@ -28,6 +29,7 @@ jobs=$(nproc)
 started=$SECONDS
 i686_build=build/mingw-i686
 x86_64_build=build/mingw-x86_64
+i686_portable_build=build/mingw-i686-portable  # the i686 DLL held to its portable searches
 linux_build=build/linux
 compare_dir=build/windows-compare
 replay_corpus=$linux_build/tests/replay/corpus
@@ -92,13 +94,14 @@ compare() {
     return $((differing != 0))
 }
 
-# replay ARCH LOADER: the replay corpus through the build's DLL, in one
-# process; its last line says how many files it replayed and how many differ.
+# replay NAME LOADER BUILD: the replay corpus through the build's DLL, in
+# one process; its last line says how many files it replayed and how many
+# differ.
 replay() {
-    local arch=$1 loader=$2 started=$SECONDS status=0
-    echo "$arch replay through tamrix_map.dll:"
-    "$loader" "build/mingw-$arch/bin/replay_host.exe" "$replay_corpus" </dev/null || status=$?
-    echo "$arch replay took $((SECONDS - started)) s"
+    local name=$1 loader=$2 build=$3 started=$SECONDS status=0
+    echo "$name replay through tamrix_map.dll:"
+    "$loader" "$build/bin/replay_host.exe" "$replay_corpus" </dev/null || status=$?
+    echo "$name replay took $((SECONDS - started)) s"
     return $status
 }
 
@@ -107,7 +110,11 @@ replay() {
 run_tests() {
     local arch=$1 loader=$2 build=$3 status=0
     shift 3
-    replay "$arch" "$loader" || status=1
+    replay "$arch" "$loader" "$build" || status=1
+    # The portable searches, which processors without SSE2 run.
+    if [ "$arch" = i686 ]; then
+        replay "i686 portable-searches" "$loader" "$i686_portable_build" || status=1
+    fi
     compare "$arch" "$loader" || status=1
     ctest --test-dir "$build" --output-on-failure --timeout 1500 "$@" || status=1
     return $status
@@ -162,6 +169,10 @@ cmake -S . -B "$i686_build" -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake \
     -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTAMRIX_MAP_WARNINGS_AS_ERRORS=ON >/dev/null
 cmake --build "$i686_build" -j "$jobs"
 bash scripts/check-win32-dll.sh "$i686_build/bin/tamrix_map.dll"
+# The same DLL held to its portable searches, for the replay.
+cmake -S . -B "$i686_portable_build" -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake \
+    -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTAMRIX_MAP_WARNINGS_AS_ERRORS=ON -DTAMRIX_MAP_SEARCHES=portable >/dev/null
+cmake --build "$i686_portable_build" -j "$jobs" --target replay_host >/dev/null
 
 echo "== Windows x86_64: tamrix_map.dll and its tests"
 cmake -S . -B "$x86_64_build" -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-x86_64.cmake \

@@ -2,6 +2,7 @@
 // cases, on word runs around the token limit at every refill boundary, and
 // on many random inputs; and on the same inputs the library's parse against
 // the grammar model on the oracle. Both read through the same text layer.
+// Every case runs with each search set the processor can run.
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -12,6 +13,7 @@
 #include "map_reader.h"
 #include "map_samples.h"
 #include "scanner_differential.h"
+#include "search_sets.h"
 #include "temp_file.h"
 
 namespace {
@@ -71,7 +73,27 @@ std::size_t count_lines(const std::string &text) {
     return lines;
 }
 
-TEST(ScannerDifferential, EdgeCases) {
+using tamrix::scanning::SearchSet;
+
+class ScannerDifferential : public testing::TestWithParam<SearchSet> {
+    SearchSet before = tamrix::scanning::search_set_in_use();
+
+protected:
+    void SetUp() override {
+        if (!tamrix::scanning::search_set_available(GetParam())) GTEST_SKIP() << "not on this processor";
+        tamrix::scanning::use_search_set(GetParam());
+    }
+    void TearDown() override { tamrix::scanning::use_search_set(before); }
+};
+
+std::string set_name(const testing::TestParamInfo<SearchSet> &info) {
+    return info.param == SearchSet::portable ? "portable" : info.param == SearchSet::sse2 ? "sse2" : "avx2";
+}
+
+INSTANTIATE_TEST_SUITE_P(SearchSets, ScannerDifferential,
+                         testing::Values(SearchSet::portable, SearchSet::sse2, SearchSet::avx2), set_name);
+
+TEST_P(ScannerDifferential, EdgeCases) {
     for (const std::string &input : edge_cases()) expect_same_tokens(input);
     // Counts that pass the range of an int, from a count started near it.
     tamrix::first_line_number = 2147483646;
@@ -80,18 +102,18 @@ TEST(ScannerDifferential, EdgeCases) {
     tamrix::first_line_number = 1;
 }
 
-TEST(ScannerDifferential, EdgeCasesWithCarriageReturnsKept) {
+TEST_P(ScannerDifferential, EdgeCasesWithCarriageReturnsKept) {
     tamrix::map_input_keep_carriage_returns(true);
     for (const std::string &input : carriage_return_cases()) expect_same_tokens(input);
     tamrix::map_input_keep_carriage_returns(false);
 }
 
-TEST(ScannerDifferential, WordRunsAroundTheTokenLimitAtRefillBoundaries) {
+TEST_P(ScannerDifferential, WordRunsAroundTheTokenLimitAtRefillBoundaries) {
     EXPECT_GT(runs_at_refill_boundaries([](const std::string &text) { expect_same_tokens(text); }), 1000u);
 }
 
 // The CR LF ones with their CR bytes dropped and kept.
-TEST(ScannerDifferential, DenseMaps) {
+TEST_P(ScannerDifferential, DenseMaps) {
     Random random{77};
     for (int round = 0; round < 12; ++round) {
         std::string text = dense_map(random, round);
@@ -103,7 +125,7 @@ TEST(ScannerDifferential, DenseMaps) {
     }
 }
 
-TEST(ScannerDifferential, RandomInputs) {
+TEST_P(ScannerDifferential, RandomInputs) {
     Random random{20240601};
     std::size_t tokens = 0, fatal = 0;
     for (int i = 0; i < 3000; ++i) tokens += count_lines(expect_same_tokens(random_input(random, 1 + random.below(40), false)));

@@ -1,0 +1,21 @@
+// The search sets the reader is compiled with, and the choice among them.
+// "portable" runs on every processor; "sse2" is compiled on x86 builds and
+// taken where the processor has SSE2; "avx2" is "sse2" with long runs
+// searched by AVX2. Decided once per process from cpuid.
+#pragma once
+
+namespace tamrix::scanning {
+
+enum class SearchSet { portable, sse2, avx2 };
+
+// Whether this build holds `set` and this processor can run it.
+bool search_set_available(SearchSet set);
+// The set in use; chosen at the first parse or scan unless a test chose.
+SearchSet search_set_in_use();
+// For tests: runs the reader with `set`, which must be available.
+void use_search_set(SearchSet set);
+
+// The first a or b in [p, end), or nullptr: the text layer's search.
+const char *find_either_byte_of_set(const char *p, const char *end, char a, char b);
+
+}  // namespace tamrix::scanning
