@@ -14,6 +14,14 @@
 namespace tamrix::scanning {
 inline namespace TAMRIX_SEARCH_SET {
 
+using Word = std::uintptr_t;
+
+inline Word load_word(const char *p) {
+    Word w;
+    std::memcpy(&w, p, sizeof w);
+    return w;
+}
+
 #if TAMRIX_SEARCHES_USE_SSE2
 inline __m128i load16(const char *p) { return _mm_loadu_si128(reinterpret_cast<const __m128i *>(p)); }
 
@@ -34,15 +42,8 @@ const char *find_byte_noting_pair(const char *p, const char *end, char c, const 
 }  // namespace avx2
 extern bool avx2_searches;
 #else
-using Word = std::uintptr_t;
 constexpr Word low_bits = ~Word{0} / 0xFF;  // 0x01 in every byte
 constexpr Word high_bits = low_bits * 0x80;
-
-inline Word load_word(const char *p) {
-    Word w;
-    std::memcpy(&w, p, sizeof w);
-    return w;
-}
 
 // The high bit of the first (lowest-addressed) byte of `w` equal to the
 // byte repeated in `pattern` is set; bytes behind it may be flagged
@@ -102,24 +103,24 @@ inline const char *find_pair(const char *p, const char *end, char a, char b) {
     return nullptr;
 }
 
-// The first a or b in [p, end), or nullptr.
+// The first a or b in [p, end), or nullptr; searched as find_byte searches.
 inline const char *find_either(const char *p, const char *end, char a, char b) {
 #if TAMRIX_SEARCHES_USE_SSE2
+    // AVX2 takes the whole search: its 64 bytes cost less than the first
+    // 16-byte step and a call. Without it, 16 bytes at a time at first.
+    if (avx2_searches && end - p >= 64) return avx2::find_either(p, end, a, b);
+    auto either = [a, b](__m128i x) { return _mm_or_si128(equal(x, a), equal(x, b)); };
+    for (int step = 0; step < 4 && end - p >= 16; ++step, p += 16)
+        if (unsigned hits = mask_of(either(load16(p)))) return p + std::countr_zero(hits);
     if (end - p >= 64) {
-        if (avx2_searches) return avx2::find_either(p, end, a, b);
         for (; end - p >= 64; p += 64) {
-            __m128i x = load16(p), y = load16(p + 16), z = load16(p + 32), w = load16(p + 48);
-            __m128i any = _mm_or_si128(_mm_or_si128(_mm_or_si128(equal(x, a), equal(x, b)),
-                                                    _mm_or_si128(equal(y, a), equal(y, b))),
-                                       _mm_or_si128(_mm_or_si128(equal(z, a), equal(z, b)),
-                                                    _mm_or_si128(equal(w, a), equal(w, b))));
+            __m128i any = _mm_or_si128(_mm_or_si128(either(load16(p)), either(load16(p + 16))),
+                                       _mm_or_si128(either(load16(p + 32)), either(load16(p + 48))));
             if (mask_of(any)) break;
         }
     }
-    for (; end - p >= 16; p += 16) {
-        __m128i x = load16(p);
-        if (unsigned hits = mask_of(_mm_or_si128(equal(x, a), equal(x, b)))) return p + std::countr_zero(hits);
-    }
+    for (; end - p >= 16; p += 16)
+        if (unsigned hits = mask_of(either(load16(p)))) return p + std::countr_zero(hits);
 #else
     const Word pattern_a = low_bits * static_cast<unsigned char>(a);
     const Word pattern_b = low_bits * static_cast<unsigned char>(b);
@@ -146,6 +147,52 @@ inline const char *find_either(const char *p, const char *end, char a, char b) {
     for (; p < end; ++p)
         if (*p == a || *p == b) return p;
     return nullptr;
+}
+
+// Moves n bytes down from `from` to `to`, to < from, front to back: each
+// piece is read before anything at or behind it is written, and the last
+// piece, which may overlap the one before, is read first.
+inline void move_down(char *to, const char *from, std::size_t n) {
+#if TAMRIX_SEARCHES_USE_SSE2
+    if (n >= 16) {
+        __m128i last = load16(from + n - 16);
+        for (std::size_t i = 0; i + 16 < n; i += 16)
+            _mm_storeu_si128(reinterpret_cast<__m128i *>(to + i), load16(from + i));
+        _mm_storeu_si128(reinterpret_cast<__m128i *>(to + n - 16), last);
+        return;
+    }
+#endif
+    if (n >= sizeof(Word)) {
+        Word last = load_word(from + n - sizeof(Word));
+        for (std::size_t i = 0; i + sizeof(Word) < n; i += sizeof(Word)) {
+            Word w = load_word(from + i);
+            std::memcpy(to + i, &w, sizeof w);
+        }
+        std::memcpy(to + n - sizeof(Word), &last, sizeof last);
+        return;
+    }
+    for (; n > 0; --n) *to++ = *from++;
+}
+
+// Removes every `dropped` byte from data[0..count) and cuts it at the first
+// `stop` byte, setting `stopped`; returns the count left. With dropped the
+// same as stop, it only cuts.
+inline std::size_t drop_and_cut(char *data, std::size_t count, char dropped, char stop, bool &stopped) {
+    const char *end = data + count;
+    const char *in = find_either(data, end, dropped, stop);
+    if (!in) return count;
+    char *out = data + (in - data);
+    while (*in != stop) {  // at a dropped byte
+        ++in;
+        const char *next = find_either(in, end, dropped, stop);
+        const char *run_end = next ? next : end;
+        move_down(out, in, static_cast<std::size_t>(run_end - in));
+        out += run_end - in;
+        in = run_end;
+        if (!next) return static_cast<std::size_t>(out - data);
+    }
+    stopped = true;
+    return static_cast<std::size_t>(out - data);
 }
 
 }  // namespace TAMRIX_SEARCH_SET

@@ -28,28 +28,9 @@ bool may_wait_for_writer(std::FILE *stream) {
 }
 
 // Applies the text rules to data[0..count) in place, in one pass over it;
-// returns the new count.
+// returns the new count. Without CR dropping only a Ctrl-Z is looked for.
 std::size_t filter_text(char *data, std::size_t count) {
-    const char *end = data + count;
-    // Without CR dropping only a Ctrl-Z is looked for.
-    const char dropped = keep_carriage_returns ? ctrl_z : '\r';
-    const char *in = scanning::find_either_byte_of_set(data, end, dropped, ctrl_z);
-    if (!in) return count;
-    char *out = data + (in - data);
-    for (;;) {
-        if (*in == ctrl_z) {
-            ctrl_z_seen = true;
-            break;
-        }
-        ++in;  // a CR, dropped
-        const char *stop = scanning::find_either_byte_of_set(in, end, dropped, ctrl_z);
-        const char *run_end = stop ? stop : end;
-        std::memmove(out, in, static_cast<std::size_t>(run_end - in));
-        out += run_end - in;
-        in = run_end;
-        if (!stop) break;
-    }
-    return static_cast<std::size_t>(out - data);
+    return scanning::filter_bytes(data, count, keep_carriage_returns ? ctrl_z : '\r', ctrl_z, ctrl_z_seen);
 }
 
 // getc, without taking the stream's lock for every character where the C

@@ -208,8 +208,10 @@ int lex() {
     return token;
 }
 
-// The first a or b in [p, end), for the text layer.
-const char *find_either_byte(const char *p, const char *end, char a, char b) { return find_either(p, end, a, b); }
+// The text layer's filter, for this set.
+std::size_t filter_bytes(char *data, std::size_t count, char dropped, char stop, bool &stopped) {
+    return drop_and_cut(data, count, dropped, stop, stopped);
+}
 
 }  // namespace TAMRIX_SEARCH_SET
 }  // namespace tamrix::scanning

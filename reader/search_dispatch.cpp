@@ -5,6 +5,8 @@
 // so that its DLL can be tested where the processor has SSE2.
 #include "search_sets.h"
 
+#include <cstddef>
+
 #if defined(__i386__) || defined(__x86_64__)
 #include <cpuid.h>
 #define TAMRIX_MAP_HAS_SSE2_SET 1
@@ -20,13 +22,13 @@ namespace tamrix::scanning {
 namespace portable {
 int parse();
 int lex();
-const char *find_either_byte(const char *p, const char *end, char a, char b);
+std::size_t filter_bytes(char *data, std::size_t count, char dropped, char stop, bool &stopped);
 }  // namespace portable
 #if TAMRIX_MAP_HAS_SSE2_SET
 namespace sse2 {
 int parse();
 int lex();
-const char *find_either_byte(const char *p, const char *end, char a, char b);
+std::size_t filter_bytes(char *data, std::size_t count, char dropped, char stop, bool &stopped);
 bool avx2_searches = false;
 }  // namespace sse2
 #endif
@@ -37,14 +39,14 @@ struct SetEntries {
     SearchSet set;
     int (*parse)();
     int (*lex)();
-    const char *(*find_either_byte)(const char *, const char *, char, char);
+    std::size_t (*filter_bytes)(char *, std::size_t, char, char, bool &);
 };
 
 constexpr SetEntries portable_entries{SearchSet::portable, portable::parse, portable::lex,
-                                      portable::find_either_byte};
+                                      portable::filter_bytes};
 #if TAMRIX_MAP_HAS_SSE2_SET
-constexpr SetEntries sse2_entries{SearchSet::sse2, sse2::parse, sse2::lex, sse2::find_either_byte};
-constexpr SetEntries avx2_entries{SearchSet::avx2, sse2::parse, sse2::lex, sse2::find_either_byte};
+constexpr SetEntries sse2_entries{SearchSet::sse2, sse2::parse, sse2::lex, sse2::filter_bytes};
+constexpr SetEntries avx2_entries{SearchSet::avx2, sse2::parse, sse2::lex, sse2::filter_bytes};
 #endif
 
 bool processor_has(SearchSet set) {
@@ -97,8 +99,8 @@ SearchSet search_set_in_use() { return chosen().set; }
 
 void use_search_set(SearchSet set) { in_use = &entries_of(set); }
 
-const char *find_either_byte_of_set(const char *p, const char *end, char a, char b) {
-    return chosen().find_either_byte(p, end, a, b);
+std::size_t filter_bytes(char *data, std::size_t count, char dropped, char stop, bool &stopped) {
+    return chosen().filter_bytes(data, count, dropped, stop, stopped);
 }
 
 }  // namespace tamrix::scanning

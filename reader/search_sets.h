@@ -4,6 +4,8 @@
 // searched by AVX2. Decided once per process from cpuid.
 #pragma once
 
+#include <cstddef>
+
 namespace tamrix::scanning {
 
 enum class SearchSet { portable, sse2, avx2 };
@@ -15,7 +17,9 @@ SearchSet search_set_in_use();
 // For tests: runs the reader with `set`, which must be available.
 void use_search_set(SearchSet set);
 
-// The first a or b in [p, end), or nullptr: the text layer's search.
-const char *find_either_byte_of_set(const char *p, const char *end, char a, char b);
+// Removes every `dropped` byte from data[0..count) and cuts it at the
+// first `stop` byte, setting `stopped`; returns the count left. With
+// dropped the same as stop, it only cuts. The text layer's filter.
+std::size_t filter_bytes(char *data, std::size_t count, char dropped, char stop, bool &stopped);
 
 }  // namespace tamrix::scanning

@@ -125,6 +125,31 @@ TEST_P(ScannerDifferential, DenseMaps) {
     }
 }
 
+// The text layer's filter, which the oracle reads through as well: its
+// result against the rules applied a byte at a time, over runs of every
+// length between the control bytes.
+TEST_P(ScannerDifferential, TextFilter) {
+    Random random{4242};
+    for (int i = 0; i < 4000; ++i) {
+        // CR bytes from every few bytes to a few in thousands, and a Ctrl-Z
+        // in one text of three.
+        std::string text(random.below(i < 3000 ? 300 : 9000), 'x');
+        std::size_t spacing = 1 + random.below(i % 2 ? 8 : 3000);
+        for (char &c : text) c = random.below(spacing) ? "ab\n\t "[random.below(5)] : '\r';
+        if (random.below(3) == 0) text.insert(random.below(text.size() + 1), 1, '\x1A');
+        for (bool keep : {false, true}) {
+            std::string expected;
+            for (char c : text.substr(0, text.find('\x1A')))
+                if (keep || c != '\r') expected += c;
+            std::string data = text;
+            bool stopped = false;
+            data.resize(tamrix::scanning::filter_bytes(data.data(), data.size(), keep ? '\x1A' : '\r', '\x1A', stopped));
+            ASSERT_EQ(data, expected) << "keep " << keep << ", input " << text.size() << " bytes";
+            EXPECT_EQ(stopped, text.find('\x1A') != std::string::npos);
+        }
+    }
+}
+
 TEST_P(ScannerDifferential, RandomInputs) {
     Random random{20240601};
     std::size_t tokens = 0, fatal = 0;
