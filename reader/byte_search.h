@@ -44,6 +44,7 @@ extern bool avx2_searches;
 #else
 constexpr Word low_bits = ~Word{0} / 0xFF;  // 0x01 in every byte
 constexpr Word high_bits = low_bits * 0x80;
+constexpr std::ptrdiff_t block = 4 * sizeof(Word);
 
 // The high bit of the first (lowest-addressed) byte of `w` equal to the
 // byte repeated in `pattern` is set; bytes behind it may be flagged
@@ -78,11 +79,19 @@ inline const char *find_byte(const char *p, const char *end, char c) {
     for (; end - p >= 16; p += 16)
         if (unsigned hits = mask_of(equal(load16(p), c))) return p + std::countr_zero(hits);
 #else
+    // Four words at a time, by a test that misses no c but also takes
+    // bytes of 0x81 and up; the words it takes are looked at one by one.
     const Word pattern = low_bits * static_cast<unsigned char>(c);
-    for (; end - p >= static_cast<std::ptrdiff_t>(2 * sizeof(Word)); p += 2 * sizeof(Word)) {
-        Word first = equal_bytes(load_word(p), pattern), second = equal_bytes(load_word(p + sizeof(Word)), pattern);
-        if (first | second) return first ? first_flagged(p, first) : first_flagged(p + sizeof(Word), second);
+    for (; end - p >= block; p += block) {
+        Word any = ((load_word(p) ^ pattern) - low_bits) | ((load_word(p + sizeof(Word)) ^ pattern) - low_bits) |
+                   ((load_word(p + 2 * sizeof(Word)) ^ pattern) - low_bits) |
+                   ((load_word(p + 3 * sizeof(Word)) ^ pattern) - low_bits);
+        if (!(any & high_bits)) continue;
+        for (const char *q = p; q < p + block; q += sizeof(Word))
+            if (Word hits = equal_bytes(load_word(q), pattern)) return first_flagged(q, hits);
     }
+    for (; end - p >= static_cast<std::ptrdiff_t>(sizeof(Word)); p += sizeof(Word))
+        if (Word hits = equal_bytes(load_word(p), pattern)) return first_flagged(p, hits);
 #endif
     for (; p < end; ++p)
         if (*p == c) return p;
@@ -124,23 +133,21 @@ inline const char *find_either(const char *p, const char *end, char a, char b) {
 #else
     const Word pattern_a = low_bits * static_cast<unsigned char>(a);
     const Word pattern_b = low_bits * static_cast<unsigned char>(b);
-    // Both are control characters here (CR, Ctrl-Z): two words without
-    // any byte below the greater of them are passed over in one test, and
-    // only the others are looked at byte by byte.
+    // Both are control characters here (CR, Ctrl-Z): four words at a time
+    // by a test that misses no byte below the greater of them but also
+    // takes line feeds, tabs and bytes of 0x80 and up; the words it takes
+    // are looked at one by one.
     const unsigned above = static_cast<unsigned char>(a > b ? a : b) + 1u;
     const Word below = low_bits * above;
-    const std::ptrdiff_t pair = 2 * sizeof(Word);
-    while (end - p >= pair) {
+    for (; end - p >= block; p += block) {
         if (above <= 0x80) {
-            for (; end - p >= pair; p += pair) {
-                Word first = load_word(p), second = load_word(p + sizeof(Word));
-                if ((((first - below) & ~first) | ((second - below) & ~second)) & high_bits) break;
-            }
-            if (end - p < pair) break;
+            Word any = (load_word(p) - below) | (load_word(p + sizeof(Word)) - below) |
+                       (load_word(p + 2 * sizeof(Word)) - below) | (load_word(p + 3 * sizeof(Word)) - below);
+            if (!(any & high_bits)) continue;
         }
-        for (int word = 0; word < 2; ++word, p += sizeof(Word)) {
-            Word w = load_word(p);
-            if (Word hits = equal_bytes(w, pattern_a) | equal_bytes(w, pattern_b)) return first_flagged(p, hits);
+        for (const char *q = p; q < p + block; q += sizeof(Word)) {
+            Word w = load_word(q);
+            if (Word hits = equal_bytes(w, pattern_a) | equal_bytes(w, pattern_b)) return first_flagged(q, hits);
         }
     }
 #endif

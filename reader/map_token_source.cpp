@@ -49,19 +49,31 @@ inline const char *find_line_feed(const char *p, const char *end) {
 // `maybe_keyword` is false when it comes in.
 inline const char *find_line_feed_and_keyword(const char *p, const char *end, bool &maybe_keyword) {
 #if TAMRIX_SEARCHES_USE_SSE2
-    for (int step = 0; end - p >= 17; ++step, p += 16) {
-        if (step == 2 && avx2_searches && end - p >= 65)
-            return avx2::find_byte_noting_pair(p, end, '\n', "AD", maybe_keyword);
-        __m128i here = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p));
-        __m128i next = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p + 1));
-        unsigned line_feeds = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(here, _mm_set1_epi8('\n'))));
-        unsigned pairs = static_cast<unsigned>(_mm_movemask_epi8(
-            _mm_and_si128(_mm_cmpeq_epi8(here, _mm_set1_epi8('A')), _mm_cmpeq_epi8(next, _mm_set1_epi8('D')))));
+    // Bit i of each mask stands for the byte at p + i.
+    auto line_feeds_at = [](const char *q) { return mask_of(equal(load16(q), '\n')); };
+    auto pairs_at = [](const char *q) { return mask_of(_mm_and_si128(equal(load16(q), 'A'), equal(load16(q + 1), 'D'))); };
+    unsigned pairs_seen = 0;
+    // Two steps of 16 bytes, then AVX2 for the rest of a long line where
+    // the processor has it.
+    for (int step = 0; step < 2 && end - p >= 17; ++step, p += 16) {
+        unsigned line_feeds = line_feeds_at(p), pairs = pairs_at(p);
         if (line_feeds) {
-            maybe_keyword = maybe_keyword || (pairs & ((line_feeds & (0u - line_feeds)) - 1)) != 0;
-            return p + __builtin_ctz(line_feeds);
+            maybe_keyword = (pairs_seen | (pairs & ((line_feeds & (0u - line_feeds)) - 1))) != 0;
+            return p + std::countr_zero(line_feeds);
         }
-        maybe_keyword = maybe_keyword || pairs != 0;
+        pairs_seen |= pairs;
+    }
+    if (avx2_searches && end - p >= 65) {
+        maybe_keyword = pairs_seen != 0;
+        return avx2::find_byte_noting_pair(p, end, '\n', "AD", maybe_keyword);
+    }
+    for (; end - p >= 17; p += 16) {
+        unsigned line_feeds = line_feeds_at(p), pairs = pairs_at(p);
+        if (line_feeds) {
+            maybe_keyword = (pairs_seen | (pairs & ((line_feeds & (0u - line_feeds)) - 1))) != 0;
+            return p + std::countr_zero(line_feeds);
+        }
+        pairs_seen |= pairs;
     }
 #endif
     maybe_keyword = true;  // not looked at: find_keyword will tell
