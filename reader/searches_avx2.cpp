@@ -42,6 +42,16 @@ AVX2 const char *find_byte(const char *p, const char *end, char c) {
 }
 
 AVX2 const char *find_either(const char *p, const char *end, char a, char b) {
+    // A block of the text layer: 128 bytes a test while they last.
+    for (; end - p >= 128; p += 128) {
+        __m256i w = load32(p), x = load32(p + 32), y = load32(p + 64), z = load32(p + 96);
+        __m256i any = _mm256_or_si256(_mm256_or_si256(_mm256_or_si256(equal(w, a), equal(w, b)),
+                                                      _mm256_or_si256(equal(x, a), equal(x, b))),
+                                      _mm256_or_si256(_mm256_or_si256(equal(y, a), equal(y, b)),
+                                                      _mm256_or_si256(equal(z, a), equal(z, b))));
+        if (!_mm256_testz_si256(any, any)) break;
+    }
+    if (end - p < 64) p = end - 64;  // read again: nothing was found there
     const char *last = end - 64;
     for (;; p += 64) {
         if (p > last) p = last;
