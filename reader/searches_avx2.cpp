@@ -42,7 +42,16 @@ AVX2 const char *find_byte(const char *p, const char *end, char c) {
 }
 
 AVX2 const char *find_either(const char *p, const char *end, char a, char b) {
-    // A block of the text layer: 128 bytes a test while they last.
+    // The first 128 bytes 64 at a time, where CR LF lines have their CR;
+    // then, as over a block without CR, 128 bytes a test while they last.
+    for (int step = 0; step < 2 && end - p >= 64; ++step, p += 64) {
+        __m256i first = load32(p), second = load32(p + 32);
+        __m256i low = _mm256_or_si256(equal(first, a), equal(first, b));
+        __m256i high = _mm256_or_si256(equal(second, a), equal(second, b));
+        if (!_mm256_testz_si256(_mm256_or_si256(low, high), _mm256_or_si256(low, high)))
+            return first_flagged(p, low, high);
+    }
+    if (p == end) return nullptr;
     for (; end - p >= 128; p += 128) {
         __m256i w = load32(p), x = load32(p + 32), y = load32(p + 64), z = load32(p + 96);
         __m256i any = _mm256_or_si256(_mm256_or_si256(_mm256_or_si256(equal(w, a), equal(w, b)),
