@@ -165,29 +165,24 @@ def callgrind(build_dir, path, out_dir, runner=(), env=None):
     shares = {"scanner": 0, "parser": 0, "records": 0, "driver": 0}
     total = None
     fn_file = sub_file = ""
-    callee_file = None  # not named: the caller's file
+    object_name = callee_object = ""
     call_pending = False
     with open(out_file) as f:
         for line in f:
             if line.startswith(("summary:", "totals:")):
                 total = int(line.split()[1])
             elif line.startswith("ob="):
-                name_of("ob", line[3:].rstrip("\n"))
+                object_name = name_of("ob", line[3:].rstrip("\n"))
             elif line.startswith("fl="):
                 fn_file = sub_file = name_of("fl", line[3:].rstrip("\n"))
             elif line.startswith(("fi=", "fe=")):
                 sub_file = name_of("fl", line[3:].rstrip("\n"))
             elif line.startswith("fn="):
                 sub_file = fn_file
-            elif line.startswith(("cfi=", "cfl=")):
-                callee_file = name_of("fl", line[4:].rstrip("\n"))
             elif line.startswith("cob="):
-                # A callee in the library itself is ours, whatever file
-                # callgrind names for it (a PLT stub has none).
-                if os.path.basename(name_of("ob", line[4:].rstrip("\n"))).startswith("libtamrix_map"):
-                    callee_file = "map_scanner.cpp"
-            elif line.startswith("cfn="):
-                pass
+                callee_object = name_of("ob", line[4:].rstrip("\n"))
+            elif line.startswith(("cfi=", "cfl=")):
+                name_of("fl", line[4:].rstrip("\n"))
             elif line.startswith("calls="):
                 call_pending = True
             elif line[:1] in "0123456789+-*" and line.strip():
@@ -196,12 +191,15 @@ def callgrind(build_dir, path, out_dir, runner=(), env=None):
                 group = group_of(sub_file, fn_file)
                 if call_pending:
                     # Inclusive cost of a call from our code into the C
-                    # library; a call into our own code counts by its lines.
+                    # library (a system object); a call into the library or
+                    # the program counts by the callee's own lines, whatever
+                    # file callgrind names for it, and so does one through
+                    # the dynamic loader's lazy binding (32-bit builds).
                     call_pending = False
-                    callee = callee_file if callee_file is not None else fn_file
-                    if group and group_of(callee, "") is None:
+                    callee = callee_object or object_name
+                    if group and callee.startswith(("/lib", "/usr/lib")) and "/ld-linux" not in callee:
                         shares[group] += cost
-                    callee_file = None
+                    callee_object = ""
                 elif group:
                     shares[group] += cost
     if total is None:

@@ -70,6 +70,18 @@ def main():
             failures.append("%s: 32-bit / x86_64 %.2f > %.2f" % (shape, b32 / x64, MAX_RATIO))
         if port / x64 > MAX_PORTABLE_RATIO:
             failures.append("%s: portable / x86_64 %.2f > %.2f" % (shape, port / x64, MAX_PORTABLE_RATIO))
+    # Where a dense record line's instructions go, from a file of record
+    # lines alone.
+    path = os.path.join(args.data_dir, "dense_records_%dMiB.map" % args.mib)
+    if not (os.path.exists(path) and os.path.getsize(path) == size):
+        bench.generate(gen_map, "dense", path, size, "records")
+    lines = records_of(args.x86_64_build, path)
+    print("a dense record line (a file of record lines alone): instructions, and their split")
+    for name, build, bits32 in builds:
+        total, shares = count(build, path, args.data_dir, bits32, args.preload)
+        print("  %-16s %5.0f: scanner %.0f, parser %.0f, records %.0f, driver and walk %.0f, other %.0f"
+              % ((name, total / lines) + tuple(shares[k] / lines for k in
+                                               ("scanner", "parser", "records", "driver", "other"))))
     for failure in failures:
         print("NOT MET: " + failure)
     if not failures:
