@@ -14,17 +14,11 @@
 #include <cstring>
 #include <string>
 
+#include "splitmix64.h"
+
 namespace {
 
-// splitmix64: small, fast and identical everywhere.
-struct Random {
-    std::uint64_t state;
-    std::uint64_t next() {
-        std::uint64_t z = (state += 0x9E3779B97F4A7C15ull);
-        z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
-        z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
-        return z ^ (z >> 31);
-    }
+struct Random : SplitMix64 {
     unsigned below(unsigned n) { return static_cast<unsigned>(next() % n); }
     bool percent(unsigned p) { return below(100) < p; }
 };

@@ -10,18 +10,13 @@
 #include <string>
 #include <vector>
 
+#include "splitmix64.h"
+
 namespace map_samples {
 
 using namespace std::string_literals;
 
-struct Random {
-    std::uint64_t state;
-    std::uint64_t next() {
-        std::uint64_t z = (state += 0x9E3779B97F4A7C15ull);
-        z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
-        z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
-        return z ^ (z >> 31);
-    }
+struct Random : SplitMix64 {
     std::size_t below(std::size_t n) { return static_cast<std::size_t>(next() % n); }
 };
 
