@@ -208,6 +208,8 @@ int lex() {
     return token;
 }
 
+void copy_long_text(char *to, const char *from, std::size_t n) { copy_text(to, from, n); }
+
 // The text layer's filter, for this set.
 std::size_t filter_bytes(char *data, std::size_t count, char dropped, char stop, bool &stopped) {
     return drop_and_cut(data, count, dropped, stop, stopped);

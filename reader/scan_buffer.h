@@ -91,11 +91,12 @@ inline std::uint8_t class_of(char c) { return char_class[static_cast<unsigned ch
 
 // The scanner's next token, for the parser: yylval is written, yytext not.
 int scan_for_parser();
-// This set's yyparse, yylex and text filter (search_sets.h); the entry
+// This set's yyparse, yylex, text filter and copy (search_sets.h); the entry
 // points search_dispatch.cpp chooses from.
 int parse();
 int lex();
 std::size_t filter_bytes(char *data, std::size_t count, char dropped, char stop, bool &stopped);
+void copy_long_text(char *to, const char *from, std::size_t n);
 
 // The first byte from p on that is not of the class `wanted` (NAME or
 // WORD). The zero bytes behind the held characters stop it at `end`.

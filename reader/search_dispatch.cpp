@@ -23,12 +23,14 @@ namespace portable {
 int parse();
 int lex();
 std::size_t filter_bytes(char *data, std::size_t count, char dropped, char stop, bool &stopped);
+void copy_long_text(char *to, const char *from, std::size_t n);
 }  // namespace portable
 #if TAMRIX_MAP_HAS_SSE2_SET
 namespace sse2 {
 int parse();
 int lex();
 std::size_t filter_bytes(char *data, std::size_t count, char dropped, char stop, bool &stopped);
+void copy_long_text(char *to, const char *from, std::size_t n);
 bool avx2_searches = false;
 }  // namespace sse2
 #endif
@@ -40,13 +42,14 @@ struct SetEntries {
     int (*parse)();
     int (*lex)();
     std::size_t (*filter_bytes)(char *, std::size_t, char, char, bool &);
+    void (*copy_long_text)(char *, const char *, std::size_t);
 };
 
 constexpr SetEntries portable_entries{SearchSet::portable, portable::parse, portable::lex,
-                                      portable::filter_bytes};
+                                      portable::filter_bytes, portable::copy_long_text};
 #if TAMRIX_MAP_HAS_SSE2_SET
-constexpr SetEntries sse2_entries{SearchSet::sse2, sse2::parse, sse2::lex, sse2::filter_bytes};
-constexpr SetEntries avx2_entries{SearchSet::avx2, sse2::parse, sse2::lex, sse2::filter_bytes};
+constexpr SetEntries sse2_entries{SearchSet::sse2, sse2::parse, sse2::lex, sse2::filter_bytes, sse2::copy_long_text};
+constexpr SetEntries avx2_entries{SearchSet::avx2, sse2::parse, sse2::lex, sse2::filter_bytes, sse2::copy_long_text};
 #endif
 
 bool processor_has(SearchSet set) {
@@ -102,6 +105,8 @@ void use_search_set(SearchSet set) { in_use = &entries_of(set); }
 std::size_t filter_bytes(char *data, std::size_t count, char dropped, char stop, bool &stopped) {
     return chosen().filter_bytes(data, count, dropped, stop, stopped);
 }
+
+void copy_long_text(char *to, const char *from, std::size_t n) { chosen().copy_long_text(to, from, n); }
 
 }  // namespace tamrix::scanning
 

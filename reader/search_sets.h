@@ -22,4 +22,8 @@ void use_search_set(SearchSet set);
 // dropped the same as stop, it only cuts. The text layer's filter.
 std::size_t filter_bytes(char *data, std::size_t count, char dropped, char stop, bool &stopped);
 
+// Copies n bytes between ranges that do not overlap: the record list's copy
+// of a long name.
+void copy_long_text(char *to, const char *from, std::size_t n);
+
 }  // namespace tamrix::scanning

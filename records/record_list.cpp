@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "record_pool.h"
+#include "search_sets.h"
 #include "text_copy.h"
 
 // Hosts read nodes directly, so the layout is part of the interface.
@@ -31,9 +32,14 @@ int AddRecord(const char *name, std::uint32_t value) { return add_record(name, s
 
 namespace {
 
-// Fills the node and the name copy and puts the node at the tail.
+// Fills the node and the name copy and puts the node at the tail. Where
+// this file is compiled without SSE2 (32-bit x86), a long name is copied
+// by the reader's search set, with SSE2 where the processor has it.
 inline void append(MapRecord *node, char *copy, const char *name, std::size_t length, std::uint32_t value) {
-    copy_text(copy, name, length);
+    if (!TAMRIX_SEARCHES_USE_SSE2 && length >= 16)
+        scanning::copy_long_text(copy, name, length);
+    else
+        copy_text(copy, name, length);
     copy[length] = '\0';
     node->name = copy;
     node->value = value;

@@ -24,7 +24,8 @@ inline void copy_ends(char *to, const char *from, std::size_t n) {
 
 // Copies n bytes, reading and writing nothing outside the two ranges. A
 // name is a few dozen bytes, and for those a few overlapping moves beat
-// both a call of memcpy and the rep movs the compiler makes of one.
+// both a call of memcpy and the rep movs the compiler makes of one; and
+// no copy is left to the C runtime.
 inline void copy_text(char *to, const char *from, std::size_t n) {
     if (n >= 16) {
 #if TAMRIX_SEARCHES_USE_SSE2
@@ -34,7 +35,8 @@ inline void copy_text(char *to, const char *from, std::size_t n) {
         _mm_storeu_si128(reinterpret_cast<__m128i *>(to + n - 16),
                          _mm_loadu_si128(reinterpret_cast<const __m128i *>(from + n - 16)));
 #else
-        std::memcpy(to, from, n);
+        for (std::size_t i = 0; i + 8 < n; i += 8) copy_ends<std::uint64_t>(to + i, from + i, 8);
+        copy_ends<std::uint64_t>(to + n - 8, from + n - 8, 8);
 #endif
     } else if (n >= 8) {
         copy_ends<std::uint64_t>(to, from, n);

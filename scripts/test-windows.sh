@@ -122,7 +122,8 @@ run_tests() {
 
 # The 32-bit runs, inside scripts/wine-session.sh win32 (through
 # scripts/run-32bit.sh). Both of the guest's processors are used: its
-# longest programs, unit_tests and load_unload_test, run side by side.
+# longest programs, the three parts of unit_tests and load_unload_test,
+# run side by side.
 if [ "${1:-}" = --wine32-tests ]; then
     [ -z "${windows_guest_started_at:-}" ] ||
         echo "i686 session: ready $(($(date +%s) - windows_guest_started_at)) s after the guest was started"

@@ -150,6 +150,19 @@ TEST_P(ScannerDifferential, TextFilter) {
     }
 }
 
+// The record list's copy of a long name, with the set's own copy.
+TEST_P(ScannerDifferential, LongNameCopy) {
+    std::string from(400, ' '), to(400, '.');
+    for (std::size_t i = 0; i < from.size(); ++i) from[i] = static_cast<char>('a' + i % 26);
+    for (std::size_t n = 16; n <= 300; ++n) {
+        tamrix::scanning::copy_long_text(to.data() + 1, from.data() + 3, n);
+        ASSERT_EQ(to.substr(1, n), from.substr(3, n)) << n;
+        ASSERT_EQ(to[0], '.');
+        ASSERT_EQ(to[n + 1], '.') << n;
+        to.assign(400, '.');
+    }
+}
+
 TEST_P(ScannerDifferential, RandomInputs) {
     Random random{20240601};
     std::size_t tokens = 0, fatal = 0;
