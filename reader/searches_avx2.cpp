@@ -1,4 +1,4 @@
-// The long runs of the SSE2 searches, 64 bytes at a time with AVX2, for
+// The long runs of the SSE2 searches, 64 or 128 bytes a test with AVX2, for
 // processors and systems that have it (search_dispatch.cpp decides). Only
 // the functions marked AVX2 are compiled for it.
 #if defined(__i386__) || defined(__x86_64__)
