@@ -6,7 +6,7 @@
 #ifdef _WIN32
 #include <windows.h>
 
-#include "map_reader.h"
+#include "reader.h"
 
 #if defined(__GLIBCXX__)
 namespace __gnu_cxx {
@@ -16,7 +16,7 @@ void __freeres() noexcept;  // libstdc++'s own, for leak checkers
 
 extern "C" BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID reserved) {
     if (reason == DLL_PROCESS_DETACH && reserved == nullptr) {
-        yylex_destroy();
+        tamrix::reader::release();
 #if defined(__GLIBCXX__)
         __gnu_cxx::__freeres();
 #endif

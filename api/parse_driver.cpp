@@ -8,8 +8,8 @@
 #include <cstdio>
 #include <memory>
 
-#include "map_reader.h"
 #include "messages.h"
+#include "reader.h"
 
 namespace tamrix {
 namespace {
@@ -56,19 +56,21 @@ std::int32_t run_map_parse(const char *path) noexcept {
         set_error_message("can't open file %s\n", path ? path : "(null)");
         return -1;
     }
-    try {
-        yy_reset_input(file.get());
-        if (yyparse() == 0) return 0;
-        // Written before the file closes: the line and text are those at
-        // the moment the parser gave up.
-        if (record_refused)  // its line end is counted: the record stood one line up
-            set_error_message("%s:%s: out of dynamic memory in AddRecord()\n", path, LineText(yylineno - 1).digits);
-        else
-            set_error_message("%s:%s: syntax error. \"%s\" is invalid.\n", path, LineText(yylineno).digits, yytext);
-    } catch (const ScannerFatal &fatal) {
-        set_error_message("%s:%s: %s\n", path, LineText(yylineno).digits, fatal.message);
-    } catch (...) {
-        set_error_message("%s:%s: unexpected failure\n", path, LineText(yylineno).digits);
+    // The message is written before the file closes.
+    reader::ParseOutcome outcome = reader::parse(file.get());
+    LineText line(outcome.line);
+    switch (outcome.status) {
+    case reader::ParseStatus::parsed:
+        return 0;
+    case reader::ParseStatus::syntax_error:
+        set_error_message("%s:%s: syntax error. \"%s\" is invalid.\n", path, line.digits, outcome.text);
+        break;
+    case reader::ParseStatus::record_refused:
+        set_error_message("%s:%s: out of dynamic memory in AddRecord()\n", path, line.digits);
+        break;
+    case reader::ParseStatus::fatal:
+        set_error_message("%s:%s: %s\n", path, line.digits, outcome.fatal_message);
+        break;
     }
     return -1;
 }

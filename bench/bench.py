@@ -42,11 +42,12 @@ SHAPE_TARGETS = {
 MEMORY_BEYOND_NAMES = {"long_names"}
 
 # Where callgrind's instructions go, by the source file they come from.
-SCANNER_FILES = {"map_scanner.cpp", "map_token_source.cpp", "scan_buffer.h", "scan_buffer.cpp", "map_input.cpp",
-                 "byte_search.h", "searches_avx2.cpp", "search_dispatch.cpp"}
-PARSER_FILES = {"map_grammar.cpp", "map_grammar.y"}
-RECORD_FILES = {"record_list.cpp", "record_pool.cpp", "record_pool.h", "heap.cpp"}
-DRIVER_FILES = {"exports.cpp", "parse_driver.cpp", "messages.cpp", "parse_map.c"}
+SCANNER_FILES = {"map_scanner-inl.h", "map_token_source-inl.h", "scan_runs-inl.h", "scan_buffer.h", "scan_buffer.cpp",
+                 "map_input.cpp", "byte_search-inl.h", "avx2_long_runs.cpp", "target_entries.cpp", "targets.cpp"}
+PARSER_FILES = {"map_grammar_parser.generated.inc", "map_grammar-inl.h", "map_grammar.y"}
+# The copy of a name into its record is text_copy-inl.h's.
+RECORD_FILES = {"record_list.cpp", "record_pool.cpp", "record_pool.h", "heap.cpp", "text_copy-inl.h"}
+DRIVER_FILES = {"exports.cpp", "parse_driver.cpp", "reader.cpp", "messages.cpp", "parse_map.c"}
 
 
 def parse_summary(text):

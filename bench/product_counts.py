@@ -1,6 +1,6 @@
 """Instructions of MapParse + walk + FreeAllRecords (parse_walk_free) per
 input byte and per record, for the x86_64 build beside the 32-bit build
-made as the DLL is made (and that build held to its portable searches),
+made as the DLL is made (and that build held to its portable target),
 on every shape of bench/gen_map.cpp and of bench/gen_other_maps.py. The
 32-bit counts run through scripts/run-32bit.sh with memchr a byte loop.
 Called by `bench/run.sh --32bit`, which builds the three trees first.
@@ -16,7 +16,7 @@ HERE = os.path.dirname(os.path.abspath(__file__))
 ROOT = os.path.dirname(HERE)
 OTHER_SHAPES = ["listing", "modules", "xref"]
 MAX_RATIO = 1.35           # 32-bit / x86_64
-MAX_PORTABLE_RATIO = 2.0   # 32-bit portable searches / x86_64
+MAX_PORTABLE_RATIO = 2.0   # 32-bit portable target / x86_64
 
 
 def count(build_dir, path, data_dir, bits32, preload):

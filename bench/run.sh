@@ -9,7 +9,7 @@
 #   bash bench/run.sh --smoke         1 MiB of each shape, one run, no targets (CI)
 #   bash bench/run.sh --annotate      mapdump annotate (a minute or two; --smoke works too)
 #   bash bench/run.sh --32bit         instructions of the 32-bit build made as the DLL
-#                                     is made (and held to its portable searches)
+#                                     is made (and held to its portable target)
 #                                     beside the x86_64 build's, every shape (minutes)
 #   bash bench/run.sh --build-dir DIR reuse a configured build tree
 # Any other option goes to bench/bench.py or bench/annotate_bench.py
@@ -36,7 +36,7 @@ if [ "$script" = 32bit ]; then
   for tree in "$build_dir-i686:auto" "$build_dir-i686-portable:portable"; do
     [ -f "${tree%:*}/CMakeCache.txt" ] ||
       cmake -S . -B "${tree%:*}" --toolchain cmake/linux-i686.cmake "${bench_options[@]}" \
-        "-DTAMRIX_MAP_SEARCHES=${tree#*:}" >/dev/null
+        "-DTAMRIX_MAP_TARGETS=${tree#*:}" >/dev/null
     cmake --build "${tree%:*}" -j 2 --target parse_map >/dev/null
   done
   [ -f "$build_dir/CMakeCache.txt" ] || cmake -S . -B "$build_dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null

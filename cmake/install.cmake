@@ -17,7 +17,7 @@ if(WIN32)
   # For hosts linked the MSVC way, and for those that load the DLL at run
   # time: the import library and the names with their ordinals.
   install(FILES $<TARGET_LINKER_FILE_DIR:tamrix_map>/tamrix_map.lib
-                ${PROJECT_SOURCE_DIR}/api/tamrix_map.def
+                ${tamrix_map_exports_dir}/tamrix_map.def
           DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT development)
 endif()
 if(TARGET mapdump)

@@ -68,7 +68,7 @@ set(CPACK_DEBIAN_RUNTIME_PACKAGE_SECTION libs)
 # lets packages built against the library depend on the version that
 # brought the functions they use.
 set(CPACK_DEBIAN_RUNTIME_PACKAGE_CONTROL_EXTRA
-    ${CMAKE_CURRENT_LIST_DIR}/debian/triggers ${CMAKE_CURRENT_LIST_DIR}/debian/symbols)
+    ${CMAKE_CURRENT_LIST_DIR}/debian/triggers ${tamrix_map_exports_dir}/symbols)
 set(CPACK_POST_BUILD_SCRIPTS ${CMAKE_CURRENT_LIST_DIR}/debian/drop_ldconfig_scripts.cmake)
 set(CPACK_COMPONENT_RUNTIME_DESCRIPTION
 "library that reads the symbol records of linker map files

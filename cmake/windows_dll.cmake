@@ -7,7 +7,7 @@ if(CMAKE_SIZEOF_VOID_P EQUAL 4)
   # (_MapParse@4); --kill-at exports them under the bare names. Without
   # the fixup, an export that lost __stdcall fails the link instead of
   # being matched silently to a caller-cleans function.
-  set(tamrix_map_def ${CMAKE_CURRENT_SOURCE_DIR}/api/tamrix_map_stdcall.def)
+  set(tamrix_map_def ${tamrix_map_exports_dir}/tamrix_map_stdcall.def)
   target_link_options(tamrix_map PRIVATE "LINKER:--kill-at" "LINKER:--disable-stdcall-fixup")
   # ld's import library drops the sizes from the symbols as well, so a
   # host compiled with tamrix_map.h (which asks for _MapParse@4) could not
@@ -20,7 +20,7 @@ if(CMAKE_SIZEOF_VOID_P EQUAL 4)
             --dllname tamrix_map.dll --output-lib $<TARGET_LINKER_FILE:tamrix_map>
     VERBATIM)
 else()
-  set(tamrix_map_def ${CMAKE_CURRENT_SOURCE_DIR}/api/tamrix_map.def)
+  set(tamrix_map_def ${tamrix_map_exports_dir}/tamrix_map.def)
 endif()
 target_sources(tamrix_map PRIVATE ${tamrix_map_def})
 
@@ -51,11 +51,7 @@ if(MINGW)
   # which Windows XP lacks. So the DLL's compiles and its link run the
   # compilers of the same names with -win32 in place of -posix.
   target_link_options(tamrix_map PRIVATE -static)
-  set(win32_threads ${PROJECT_SOURCE_DIR}/cmake/mingw-win32-threads.sh)
-  set_target_properties(tamrix_map PROPERTIES
-    C_COMPILER_LAUNCHER ${win32_threads}
-    CXX_COMPILER_LAUNCHER ${win32_threads}
-    CXX_LINKER_LAUNCHER ${win32_threads})
+  tamrix_map_win32_threads(tamrix_map)  # its layers are compiled so too (cmake/layers.cmake)
   # The oldest Windows the DLL loads on: XP SP3 for 32 bits, XP x64 (5.2)
   # for 64; scripts/check-win32-dll.sh holds its KERNEL32 imports to XP's.
   if(CMAKE_SIZEOF_VOID_P EQUAL 4)

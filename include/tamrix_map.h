@@ -53,9 +53,11 @@ extern "C" {
 #endif
 
 /* One record. The host may follow the chain from GetRecordTop() itself.
- * Fields are in this order without gaps: on 32-bit targets name is at
- * offset 0, value at 4, next at 8, and a node is 12 bytes. All of it is
- * owned by the library and stays valid until FreeAllRecords(). */
+ * Fields are in this order: on 32-bit targets without gaps, name at
+ * offset 0, value at 4, next at 8, a node of 12 bytes; on 64-bit targets
+ * name at 0, value at 8 and next at 16 (4 bytes of padding behind value),
+ * a node of 24 bytes. All of it is owned by the library and stays valid
+ * until FreeAllRecords(). */
 typedef struct MapRecord {
     const char *name;       /* zero-terminated symbol name, 8-bit text */
     uint32_t value;         /* the symbol's address */

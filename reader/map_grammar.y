@@ -7,26 +7,24 @@
  * memory ends the parse (yyparse returns 1 with record_refused set), so
  * that a list with a hole is never taken for a whole one.
  *
- * The library's parser is map_grammar_parse, fed by map_grammar_lex in
- * map_token_source.cpp. The tests build this same file a second time under
- * another prefix and feed that copy scripted token streams.
+ * The library compiles this parser once per target (map_grammar-inl.h),
+ * fed by map_grammar_lex of map_token_source-inl.h. The tests build this
+ * same file a second time under another prefix and feed that copy
+ * scripted token streams.
  */
 %code requires {
 #include "map_tokens.h"
 }
 
 %code {
-#include "heap.h"
 #include "map_reader.h"
 #include "record_list.h"
 
-// The stack never holds more than seven entries; keep it small and fixed,
-// and let any growth go through the library's allocator.
+// The stack never holds more than seven entries. It is 16 deep and never
+// grows: where it would, yyoverflow leaves it as it is and the parse fails.
+// So the parser allocates nothing.
 #define YYINITDEPTH 16
-#define YYMAXDEPTH 16
-#define YYSTACK_USE_ALLOCA 0
-#define YYMALLOC tamrix::heap_alloc
-#define YYFREE tamrix::heap_free
+#define yyoverflow(message, states, states_bytes, values, values_bytes, depth) ((void)0)
 
 // yylex and yyerror stand for the prefixed names. The parser is pure: its
 // token code and value cell are locals that the compiler keeps close.
@@ -34,12 +32,21 @@ int yylex(MapTokenValue *value);
 // The message that hosts see is composed by the parse driver.
 static int yyerror(const char *) { return 1; }
 
+// Copies a name into the storage of its record: where the library compiles
+// this parser, the target's own copy (text_copy-inl.h); the grammar tests
+// bring a plain one.
+void copy_text(char *to, const char *from, std::size_t n);
+
 // Appends the record of `name` at current_address; false when it cannot
 // be stored, which ends the parse.
 static bool store_record(const MapTokenValue &name) {
-    if (tamrix::add_record(name.name, name.name_length, tamrix::current_address) == 0) return true;
-    tamrix::record_refused = true;
-    return false;
+    char *copy = tamrix::append_record(name.name_length, tamrix::current_address);
+    if (!copy) {
+        tamrix::record_refused = true;
+        return false;
+    }
+    copy_text(copy, name.name, name.name_length);
+    return true;
 }
 }
 

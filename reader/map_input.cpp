@@ -5,7 +5,7 @@
 #include <cerrno>
 #include <cstring>
 
-#include "search_sets.h"
+#include "target_entries.h"
 
 namespace tamrix {
 namespace {
@@ -30,7 +30,7 @@ bool may_wait_for_writer(std::FILE *stream) {
 // Applies the text rules to data[0..count) in place, in one pass over it;
 // returns the new count. Without CR dropping only a Ctrl-Z is looked for.
 std::size_t filter_text(char *data, std::size_t count) {
-    return scanning::filter_bytes(data, count, keep_carriage_returns ? ctrl_z : '\r', ctrl_z, ctrl_z_seen);
+    return target_entries().filter_bytes(data, count, keep_carriage_returns ? ctrl_z : '\r', ctrl_z, ctrl_z_seen);
 }
 
 // getc, without taking the stream's lock for every character where the C

@@ -1,6 +1,8 @@
-// The map-file reader as the parse driver and the tests see it: the
-// scanner (map_scanner.cpp), yyparse (map_token_source.cpp), the grammar (map_grammar.y) and
-// the state they share.
+// The reader's inside, for its own files and its tests: the scanner
+// (map_scanner-inl.h), yyparse (map_token_source-inl.h, target_entries.cpp),
+// the grammar (map_grammar.y), the state they share and their
+// generator-style names. The rest of the library reads map files through
+// reader.h.
 #pragma once
 
 #include <cstdint>

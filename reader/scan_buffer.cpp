@@ -1,5 +1,5 @@
-// The scanner's state and its buffer: what stays the same whichever search
-// set runs the scanner (map_scanner.cpp). The buffering is flex's, because
+// The scanner's state and its buffer: what stays the same whichever target
+// runs the scanner (map_scanner-inl.h). The buffering is flex's, because
 // it is visible through the token limit: a 16384-character buffer, refills
 // of 8192 characters, an unfinished match moved to the front before a
 // refill.

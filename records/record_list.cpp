@@ -6,8 +6,6 @@
 #include <cstring>
 
 #include "record_pool.h"
-#include "search_sets.h"
-#include "text_copy.h"
 
 // Hosts read nodes directly, so the layout is part of the interface.
 static_assert(offsetof(MapRecord, name) == 0);
@@ -30,16 +28,17 @@ std::int32_t count = 0;
 
 int AddRecord(const char *name, std::uint32_t value) { return add_record(name, std::strlen(name), value); }
 
+int add_record(const char *name, std::size_t length, std::uint32_t value) {
+    char *copy = append_record(length, value);
+    if (!copy) return -1;
+    std::memcpy(copy, name, length);
+    return 0;
+}
+
 namespace {
 
-// Fills the node and the name copy and puts the node at the tail. Where
-// this file is compiled without SSE2 (32-bit x86), a long name is copied
-// by the reader's search set, with SSE2 where the processor has it.
-inline void append(MapRecord *node, char *copy, const char *name, std::size_t length, std::uint32_t value) {
-    if (!TAMRIX_SEARCHES_USE_SSE2 && length >= 16)
-        scanning::copy_long_text(copy, name, length);
-    else
-        copy_text(copy, name, length);
+// Puts the node, with its name's storage, at the tail.
+inline void append(MapRecord *node, char *copy, std::size_t length, std::uint32_t value) {
     copy[length] = '\0';
     node->name = copy;
     node->value = value;
@@ -52,34 +51,34 @@ inline void append(MapRecord *node, char *copy, const char *name, std::size_t le
     ++count;
 }
 
-// add_record when the newest chunk cannot hold both: two takes, and the
-// first given back when the second is refused. Kept apart so that the
+// append_record when the newest chunk cannot hold both: two takes, and
+// the first given back when the second is refused. Kept apart so that the
 // common case saves no registers.
-[[gnu::noinline]] int add_record_in_new_chunk(const char *name, std::size_t length, std::uint32_t value) {
+[[gnu::noinline]] char *append_record_in_new_chunk(std::size_t length, std::uint32_t value) {
     PoolMark before = pool_mark(pool);
     auto *node = static_cast<MapRecord *>(pool_take(pool, sizeof(MapRecord), alignof(MapRecord)));
-    if (!node) return -1;
+    if (!node) return nullptr;
     auto *copy = static_cast<char *>(pool_take(pool, length + 1, 1));
     if (!copy) {
         pool_rewind(pool, before);
-        return -1;
+        return nullptr;
     }
-    append(node, copy, name, length, value);
-    return 0;
+    append(node, copy, length, value);
+    return copy;
 }
 
 }  // namespace
 
-int add_record(const char *name, std::size_t length, std::uint32_t value) {
-    if (count == INT32_MAX) return -1;
+char *append_record(std::size_t length, std::uint32_t value) {
+    if (count == INT32_MAX) return nullptr;
     // Mostly the node and its name both fit the newest chunk: one test for
     // the two, the name right behind the node as two takes would put it.
     auto *at = static_cast<unsigned char *>(
         pool_take_from_newest(pool, sizeof(MapRecord) + length + 1, alignof(MapRecord)));
-    if (!at) return add_record_in_new_chunk(name, length, value);
-    append(reinterpret_cast<MapRecord *>(at), reinterpret_cast<char *>(at + sizeof(MapRecord)), name, length,
-           value);
-    return 0;
+    if (!at) return append_record_in_new_chunk(length, value);
+    auto *copy = reinterpret_cast<char *>(at + sizeof(MapRecord));
+    append(reinterpret_cast<MapRecord *>(at), copy, length, value);
+    return copy;
 }
 
 std::int32_t record_count() { return count; }

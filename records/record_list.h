@@ -15,6 +15,13 @@ namespace tamrix {
 int AddRecord(const char *name, std::uint32_t value);
 int add_record(const char *name, std::size_t length, std::uint32_t value);
 
+// Appends a record of `value` whose name is `name_length` bytes long, and
+// returns the storage of that name: the caller copies the name there
+// before anything else reads the list (its terminating zero is written
+// already). Returns nullptr when the heap refuses, with the list unchanged.
+// The reader copies names with its processor target's own copy.
+char *append_record(std::size_t name_length, std::uint32_t value);
+
 std::int32_t record_count();
 const MapRecord *record_top();
 std::int32_t first_record(std::uint32_t *value_out, const char **name_out);

@@ -1,28 +1,25 @@
 #!/usr/bin/env bash
 # Static checks of the 32-bit tamrix_map.dll, which hold even where wine32
-# cannot run: its export table (name, ordinal base, the eight names with their
-# ordinals and nothing else), its imports (KERNEL32 and msvcrt only, and of
-# KERNEL32 only what Windows XP SP3 has: scripts/check-dll-imports.sh), its
-# SSE2 code only where cpuid leads (scripts/check-sse2-split.sh), and how each
-# export returns: stdcall functions remove their arguments, so MapParse
-# ends in "ret $0x4", GetFirstRecord and GetNextRecord in "ret $0x8", and
-# the functions without arguments in a plain "ret".
+# cannot run: its export table (name, ordinal base, the names of
+# api/exports.txt with their ordinals and nothing else), its imports
+# (KERNEL32 and msvcrt only, and of KERNEL32 only what Windows XP SP3 has:
+# scripts/check-dll-imports.sh), its SSE2 code only where cpuid leads
+# (scripts/check-sse2-split.sh), and how each export returns: a stdcall
+# function removes its arguments, so one that takes 4 bytes of them ends in
+# "ret $0x4", and one without arguments in a plain "ret".
 #
 # usage: check-win32-dll.sh path/to/tamrix_map.dll
 set -euo pipefail
 
 dll=${1:?usage: check-win32-dll.sh path/to/tamrix_map.dll}
 objdump=${OBJDUMP:-i686-w64-mingw32-objdump}
+export_table=$(dirname "$0")/../api/exports.txt
 
 # ordinal, name, how the function returns
-expected_exports='1 MapParse ret $0x4
-2 GetRecordCount ret
-3 GetRecordTop ret
-4 GetFirstRecord ret $0x8
-5 GetNextRecord ret $0x8
-6 FreeAllRecords ret
-7 GetErrorMessage ret
-8 GetMapDllVersion ret'
+expected_exports=$(awk '!/^#/ && NF {printf "%s %s %s\n", $1, $2, $3 == 0 ? "ret" : sprintf("ret $0x%x", $3)}' \
+    "$export_table")
+[ -n "$expected_exports" ] || { echo "FAIL: no exports in $export_table"; exit 1; }
+export_count=$(wc -l <<<"$expected_exports")
 
 failures=0
 fail() {
@@ -57,8 +54,8 @@ if [ "$name_of_ordinal" != "$expected_names" ]; then
     fail "exported names and ordinals differ:"
     diff <(echo "$expected_names") <(echo "$name_of_ordinal") | sed 's/^/    /' || true
 fi
-[ "$(wc -l <<<"$rva_of_ordinal")" = 8 ] ||
-    fail "export address table has $(wc -l <<<"$rva_of_ordinal") entries, not 8"
+[ "$(wc -l <<<"$rva_of_ordinal")" = "$export_count" ] ||
+    fail "export address table has $(wc -l <<<"$rva_of_ordinal") entries, not $export_count"
 
 bash "$(dirname "$0")/check-dll-imports.sh" "$dll" || failures=$((failures + 1))
 bash "$(dirname "$0")/check-sse2-split.sh" "$dll" "$objdump" || failures=$((failures + 1))

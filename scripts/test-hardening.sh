@@ -68,8 +68,8 @@ configure_and_build clang -DCMAKE_BUILD_TYPE=RelWithDebInfo \
 grep -q valgrind "$out/clang/tests/CTestTestfile.cmake" ||
     { echo "CMake did not put valgrind in front of the tests"; exit 1; }
 
-stage "heap audit: only records/heap.cpp calls the C heap"
-# The exception that carries a scanner error out of flex is the C++
+stage "heap audit: only core/heap.cpp calls the C heap"
+# The exception that carries a scanner error out of the parser is the C++
 # runtime's; it falls back on the runtime's emergency pool.
 audit_failed=0
 while IFS= read -r object; do
@@ -85,7 +85,7 @@ while IFS= read -r object; do
             audit_failed=1
         fi
     done
-done < <(find "$out/clang/CMakeFiles/tamrix_map_internal.dir" -name '*.o' | sort)
+done < <(find "$out"/clang/{core,records,reader,api}/CMakeFiles/tamrix_map_*.dir -name '*.o' | sort)
 ((audit_failed == 0)) || exit 1
 echo "ok"
 
@@ -139,13 +139,13 @@ configure_and_build coverage -DCMAKE_BUILD_TYPE=Debug \
     -DCMAKE_EXE_LINKER_FLAGS=--coverage -DCMAKE_SHARED_LINKER_FLAGS=--coverage
 find "$out/coverage" -name '*.gcda' -delete
 run_logged coverage.tests 'tests passed' ctest --test-dir "$out/coverage" -j "$jobs" --output-on-failure
-# Our sources are the library's directories, with the rule files of flex
-# and bison; not the generated scanner and parser, the tests or GoogleTest.
+# Our sources are the library's directories, with the grammar that bison
+# reads; not the generated parser, the tests' flex oracle or GoogleTest.
 # Branches that only exception handling adds are left out.
 run_logged coverage.report '^(lines|branches):' \
     gcovr --root . --object-directory "$out/coverage" \
     --exclude-directories '.*/CMakeFiles/[0-9.]+$' \
-    --filter 'api/' --filter 'records/' --filter 'reader/' \
+    --filter 'core/' --filter 'records/' --filter 'reader/' --filter 'api/' \
     --exclude-throw-branches --exclude-unreachable-branches \
     --print-summary --txt "$out/coverage/lines.txt" \
     --fail-under-line "$line_floor" --fail-under-branch "$branch_floor"

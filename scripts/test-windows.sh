@@ -15,7 +15,7 @@
 #          map files and paths, with what the Linux library makes of each)
 #          read through the DLL by replay_host.exe, which names every file
 #          where the DLL sees something else (on i686 also through a build
-#          held to the searches of processors without SSE2); mapdump.exe prints the same
+#          held to the portable target, which processors without SSE2 run); mapdump.exe prints the same
 #          bytes, standard error and exit status as the Linux mapdump for
 #          every map file under tests/ and examples/, for a generated 16 MiB
 #          map and over the replay corpus; the MSVC-ABI hosts print the same
@@ -29,7 +29,7 @@ jobs=$(nproc)
 started=$SECONDS
 i686_build=build/mingw-i686
 x86_64_build=build/mingw-x86_64
-i686_portable_build=build/mingw-i686-portable  # the i686 DLL held to its portable searches
+i686_portable_build=build/mingw-i686-portable  # the i686 DLL held to its portable target
 linux_build=build/linux
 compare_dir=build/windows-compare
 replay_corpus=$linux_build/tests/replay/corpus
@@ -111,9 +111,9 @@ run_tests() {
     local arch=$1 loader=$2 build=$3 status=0
     shift 3
     replay "$arch" "$loader" "$build" || status=1
-    # The portable searches, which processors without SSE2 run.
+    # The portable target, which processors without SSE2 run.
     if [ "$arch" = i686 ]; then
-        replay "i686 portable-searches" "$loader" "$i686_portable_build" || status=1
+        replay "i686 portable-target" "$loader" "$i686_portable_build" || status=1
     fi
     compare "$arch" "$loader" || status=1
     ctest --test-dir "$build" --output-on-failure --timeout 1500 "$@" || status=1
@@ -170,9 +170,9 @@ cmake -S . -B "$i686_build" -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake \
     -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTAMRIX_MAP_WARNINGS_AS_ERRORS=ON >/dev/null
 cmake --build "$i686_build" -j "$jobs"
 bash scripts/check-win32-dll.sh "$i686_build/bin/tamrix_map.dll"
-# The same DLL held to its portable searches, for the replay.
+# The same DLL held to its portable target, for the replay.
 cmake -S . -B "$i686_portable_build" -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake \
-    -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTAMRIX_MAP_WARNINGS_AS_ERRORS=ON -DTAMRIX_MAP_SEARCHES=portable >/dev/null
+    -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTAMRIX_MAP_WARNINGS_AS_ERRORS=ON -DTAMRIX_MAP_TARGETS=portable >/dev/null
 cmake --build "$i686_portable_build" -j "$jobs" --target replay_host >/dev/null
 
 echo "== Windows x86_64: tamrix_map.dll and its tests"

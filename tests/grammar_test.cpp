@@ -288,3 +288,6 @@ int grammar_script_lex(MapTokenValue *value) {
     *value = script_cell;
     return token;
 }
+
+// The scripted grammar's copy of a name into its record.
+void copy_text(char *to, const char *from, std::size_t n) { std::memcpy(to, from, n); }

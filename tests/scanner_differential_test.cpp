@@ -2,7 +2,7 @@
 // cases, on word runs around the token limit at every refill boundary, and
 // on many random inputs; and on the same inputs the library's parse against
 // the grammar model on the oracle. Both read through the same text layer.
-// Every case runs with each search set the processor can run.
+// Every case runs with each processor target the processor can run.
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -13,7 +13,8 @@
 #include "map_reader.h"
 #include "map_samples.h"
 #include "scanner_differential.h"
-#include "search_sets.h"
+#include "target_entries.h"
+#include "targets.h"
 #include "temp_file.h"
 
 namespace {
@@ -73,25 +74,25 @@ std::size_t count_lines(const std::string &text) {
     return lines;
 }
 
-using tamrix::scanning::SearchSet;
+using tamrix::Target;
 
-class ScannerDifferential : public testing::TestWithParam<SearchSet> {
-    SearchSet before = tamrix::scanning::search_set_in_use();
+class ScannerDifferential : public testing::TestWithParam<Target> {
+    Target before = tamrix::target_in_use();
 
 protected:
     void SetUp() override {
-        if (!tamrix::scanning::search_set_available(GetParam())) GTEST_SKIP() << "not on this processor";
-        tamrix::scanning::use_search_set(GetParam());
+        if (!tamrix::target_available(GetParam())) GTEST_SKIP() << "not on this processor";
+        tamrix::use_target(GetParam());
     }
-    void TearDown() override { tamrix::scanning::use_search_set(before); }
+    void TearDown() override { tamrix::use_target(before); }
 };
 
-std::string set_name(const testing::TestParamInfo<SearchSet> &info) {
-    return info.param == SearchSet::portable ? "portable" : info.param == SearchSet::sse2 ? "sse2" : "avx2";
+std::string target_name(const testing::TestParamInfo<Target> &info) {
+    return info.param == Target::portable ? "portable" : info.param == Target::sse2 ? "sse2" : "avx2";
 }
 
-INSTANTIATE_TEST_SUITE_P(SearchSets, ScannerDifferential,
-                         testing::Values(SearchSet::portable, SearchSet::sse2, SearchSet::avx2), set_name);
+INSTANTIATE_TEST_SUITE_P(Targets, ScannerDifferential, testing::Values(Target::portable, Target::sse2, Target::avx2),
+                         target_name);
 
 TEST_P(ScannerDifferential, EdgeCases) {
     for (const std::string &input : edge_cases()) expect_same_tokens(input);
@@ -143,19 +144,19 @@ TEST_P(ScannerDifferential, TextFilter) {
                 if (keep || c != '\r') expected += c;
             std::string data = text;
             bool stopped = false;
-            data.resize(tamrix::scanning::filter_bytes(data.data(), data.size(), keep ? '\x1A' : '\r', '\x1A', stopped));
+            data.resize(tamrix::target_entries().filter_bytes(data.data(), data.size(), keep ? '\x1A' : '\r', '\x1A', stopped));
             ASSERT_EQ(data, expected) << "keep " << keep << ", input " << text.size() << " bytes";
             EXPECT_EQ(stopped, text.find('\x1A') != std::string::npos);
         }
     }
 }
 
-// The record list's copy of a long name, with the set's own copy.
+// The copy of a long name into its record, with the target's own copy.
 TEST_P(ScannerDifferential, LongNameCopy) {
     std::string from(400, ' '), to(400, '.');
     for (std::size_t i = 0; i < from.size(); ++i) from[i] = static_cast<char>('a' + i % 26);
     for (std::size_t n = 16; n <= 300; ++n) {
-        tamrix::scanning::copy_long_text(to.data() + 1, from.data() + 3, n);
+        tamrix::target_entries().copy_text(to.data() + 1, from.data() + 3, n);
         ASSERT_EQ(to.substr(1, n), from.substr(3, n)) << n;
         ASSERT_EQ(to[0], '.');
         ASSERT_EQ(to[n + 1], '.') << n;

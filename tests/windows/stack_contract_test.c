@@ -14,6 +14,7 @@
 #include <string.h>
 
 #include "tamrix_map.h"
+#include "tamrix_map_exports.h"
 
 /* uint32_t measured_call(const void *function, uint32_t argument_count,
  *                        const uint32_t *arguments, uint32_t esp_offset,
@@ -54,15 +55,16 @@ __asm__(".text\n"
 uint32_t measured_call(const void *function, uint32_t argument_count, const uint32_t *arguments,
                        uint32_t esp_offset, int32_t *removed);
 
-enum { MAP_PARSE, RECORD_COUNT, RECORD_TOP, FIRST_RECORD, NEXT_RECORD, FREE_ALL, ERROR_MESSAGE, VERSION, EXPORTS };
+/* Each export's place in the table: its ordinal less one. */
+#define EXPORT_INDEX(ordinal, name, bytes) AT_##name = (ordinal)-1,
+#define COUNT_EXPORT(ordinal, name, bytes) +1
+enum { TAMRIX_MAP_EXPORTS(EXPORT_INDEX) EXPORTS = 0 TAMRIX_MAP_EXPORTS(COUNT_EXPORT) };
 
+#define EXPORT_ROW(ordinal, name, bytes) {#name, bytes},
 static const struct {
     const char *name;
     int32_t removes; /* bytes of arguments the function takes off the stack */
-} exports[EXPORTS] = {
-    {"MapParse", 4},       {"GetRecordCount", 0}, {"GetRecordTop", 0},    {"GetFirstRecord", 8},
-    {"GetNextRecord", 8},  {"FreeAllRecords", 0}, {"GetErrorMessage", 0}, {"GetMapDllVersion", 0},
-};
+} exports[EXPORTS] = {TAMRIX_MAP_EXPORTS(EXPORT_ROW)};
 
 static const void *by_name[EXPORTS];
 static const void *by_ordinal[EXPORTS];
@@ -91,22 +93,22 @@ static void one_round(int round, const char *path, const char *missing, char *se
     size_t used = 0;
     uint32_t value = 0;
     const char *name = NULL;
-    int32_t parsed = (int32_t)call(MAP_PARSE, round, (uint32_t)(uintptr_t)path, 0);
-    int32_t count = (int32_t)call(RECORD_COUNT, round, 0, 0);
-    const MapRecord *top = (const MapRecord *)(uintptr_t)call(RECORD_TOP, round, 0, 0);
+    int32_t parsed = (int32_t)call(AT_MapParse, round, (uint32_t)(uintptr_t)path, 0);
+    int32_t count = (int32_t)call(AT_GetRecordCount, round, 0, 0);
+    const MapRecord *top = (const MapRecord *)(uintptr_t)call(AT_GetRecordTop, round, 0, 0);
     int32_t more;
     used += (size_t)snprintf(seen + used, size - used, "parse %ld, %ld records, top %s=%lX:", (long)parsed,
                              (long)count, top ? top->name : "(none)", top ? (unsigned long)top->value : 0ul);
-    for (more = (int32_t)call(FIRST_RECORD, round, (uint32_t)(uintptr_t)&value, (uint32_t)(uintptr_t)&name);
+    for (more = (int32_t)call(AT_GetFirstRecord, round, (uint32_t)(uintptr_t)&value, (uint32_t)(uintptr_t)&name);
          more == 0 && used < size;
-         more = (int32_t)call(NEXT_RECORD, round, (uint32_t)(uintptr_t)&value, (uint32_t)(uintptr_t)&name))
+         more = (int32_t)call(AT_GetNextRecord, round, (uint32_t)(uintptr_t)&value, (uint32_t)(uintptr_t)&name))
         used += (size_t)snprintf(seen + used, size - used, " %s=%lX", name, (unsigned long)value);
-    parsed = (int32_t)call(MAP_PARSE, round, (uint32_t)(uintptr_t)missing, 0);
+    parsed = (int32_t)call(AT_MapParse, round, (uint32_t)(uintptr_t)missing, 0);
     used += (size_t)snprintf(seen + used, size - used, "; missing %ld: %s", (long)parsed,
-                             (const char *)(uintptr_t)call(ERROR_MESSAGE, round, 0, 0));
-    call(FREE_ALL, round, 0, 0);
-    snprintf(seen + used, size - used, "after free %ld; %s", (long)call(RECORD_COUNT, round, 0, 0),
-             (const char *)(uintptr_t)call(VERSION, round, 0, 0));
+                             (const char *)(uintptr_t)call(AT_GetErrorMessage, round, 0, 0));
+    call(AT_FreeAllRecords, round, 0, 0);
+    snprintf(seen + used, size - used, "after free %ld; %s", (long)call(AT_GetRecordCount, round, 0, 0),
+             (const char *)(uintptr_t)call(AT_GetMapDllVersion, round, 0, 0));
 }
 
 int main(int argc, char **argv) {

@@ -11,39 +11,34 @@
 #include <string.h>
 
 #include "tamrix_map.h"
+#include "tamrix_map_exports.h"
 
+/* The type of each export, as a host writes it: name##Fn. */
 typedef int32_t(WINAPI *MapParseFn)(const char *path);
 typedef int32_t(WINAPI *GetRecordCountFn)(void);
 typedef const MapRecord *(WINAPI *GetRecordTopFn)(void);
-typedef int32_t(WINAPI *WalkFn)(uint32_t *value_out, const char **name_out);
+typedef int32_t(WINAPI *GetFirstRecordFn)(uint32_t *value_out, const char **name_out);
+typedef GetFirstRecordFn GetNextRecordFn;
 typedef void(WINAPI *FreeAllRecordsFn)(void);
-typedef const char *(WINAPI *TextFn)(void);
+typedef const char *(WINAPI *GetErrorMessageFn)(void);
+typedef GetErrorMessageFn GetMapDllVersionFn;
 
 /* A calling convention that differs makes the function types incompatible,
  * and _Generic picks the default branch. */
 #define SAME_TYPE(function, type) _Generic(&function, type: 1, default: 0)
-_Static_assert(SAME_TYPE(MapParse, MapParseFn), "MapParse");
-_Static_assert(SAME_TYPE(GetRecordCount, GetRecordCountFn), "GetRecordCount");
-_Static_assert(SAME_TYPE(GetRecordTop, GetRecordTopFn), "GetRecordTop");
-_Static_assert(SAME_TYPE(GetFirstRecord, WalkFn), "GetFirstRecord");
-_Static_assert(SAME_TYPE(GetNextRecord, WalkFn), "GetNextRecord");
-_Static_assert(SAME_TYPE(FreeAllRecords, FreeAllRecordsFn), "FreeAllRecords");
-_Static_assert(SAME_TYPE(GetErrorMessage, TextFn), "GetErrorMessage");
-_Static_assert(SAME_TYPE(GetMapDllVersion, TextFn), "GetMapDllVersion");
+#define ASSERT_SAME_TYPE(ordinal, name, bytes) _Static_assert(SAME_TYPE(name, name##Fn), #name);
+TAMRIX_MAP_EXPORTS(ASSERT_SAME_TYPE)
 _Static_assert(sizeof(void *) != 4 || (sizeof(MapRecord) == 12 && offsetof(MapRecord, value) == 4 &&
                                        offsetof(MapRecord, next) == 8),
                "record node layout on 32-bit Windows");
 
+/* Every export of the table, resolved. */
+#define EXPORT_FIELD(ordinal, name, bytes) name##Fn name;
 static struct {
-    MapParseFn MapParse;
-    GetRecordCountFn GetRecordCount;
-    GetRecordTopFn GetRecordTop;
-    WalkFn GetFirstRecord;
-    WalkFn GetNextRecord;
-    FreeAllRecordsFn FreeAllRecords;
-    TextFn GetErrorMessage;
-    TextFn GetMapDllVersion;
+    TAMRIX_MAP_EXPORTS(EXPORT_FIELD)
 } dll;
+#define COUNT_EXPORT(ordinal, name, bytes) +1
+enum { EXPORT_COUNT = 0 TAMRIX_MAP_EXPORTS(COUNT_EXPORT) };
 
 static int passed = 0;
 static int failed = 0;
@@ -208,15 +203,9 @@ int main(void) {
         fprintf(stderr, "LoadLibraryA(\"tamrix_map.dll\") failed: error %lu\n", GetLastError());
         return 1;
     }
-    RESOLVE(module, MapParse, MapParseFn, 1);
-    RESOLVE(module, GetRecordCount, GetRecordCountFn, 2);
-    RESOLVE(module, GetRecordTop, GetRecordTopFn, 3);
-    RESOLVE(module, GetFirstRecord, WalkFn, 4);
-    RESOLVE(module, GetNextRecord, WalkFn, 5);
-    RESOLVE(module, FreeAllRecords, FreeAllRecordsFn, 6);
-    RESOLVE(module, GetErrorMessage, TextFn, 7);
-    RESOLVE(module, GetMapDllVersion, TextFn, 8);
-    CHECK(GetProcAddress(module, MAKEINTRESOURCEA(9)) == NULL);
+#define RESOLVE_EXPORT(ordinal, name, bytes) RESOLVE(module, name, name##Fn, ordinal);
+    TAMRIX_MAP_EXPORTS(RESOLVE_EXPORT)
+    CHECK(GetProcAddress(module, MAKEINTRESOURCEA(EXPORT_COUNT + 1)) == NULL);
     if (failed) return 1;
     if (!GetTempPathA(sizeof temp_dir, temp_dir)) return 1;
 

@@ -1,7 +1,7 @@
 // The one allocator of the library. Every heap block the library takes
-// (record storage, the scanner's buffer, anything flex or bison allocate)
-// comes from here, so that tests can count live blocks and make any
-// allocation fail.
+// (record storage and the scanner's buffer) comes from here, so that tests
+// can count live blocks and make any allocation fail; the tests' flex
+// oracle of the scanner takes its blocks here too (heap_realloc is its).
 #pragma once
 
 #include <cstddef>

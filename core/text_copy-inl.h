@@ -1,15 +1,10 @@
-// A copy for short texts such as symbol names, shared by the scanner and
-// the record list.
+// A copy for short texts such as symbol names: the scanner's copy of a
+// name and the copy into its record. Compiled once per target
+// (target_begin.h).
+#if !defined(TAMRIX_MAP_TARGET_OPEN)
+#error "text_copy-inl.h is compiled once per target: include it between target_begin.h and target_end.h"
+#endif
 #pragma once
-
-#include <cstddef>
-#include <cstdint>
-#include <cstring>
-
-#include "search_set.h"
-
-namespace tamrix {
-inline namespace TAMRIX_SEARCH_SET {
 
 // Copies the first and the last sizeof(Word) bytes of n (sizeof(Word) to
 // 2 * sizeof(Word)), overlapping in the middle.
@@ -28,7 +23,7 @@ inline void copy_ends(char *to, const char *from, std::size_t n) {
 // no copy is left to the C runtime.
 inline void copy_text(char *to, const char *from, std::size_t n) {
     if (n >= 16) {
-#if TAMRIX_SEARCHES_USE_SSE2
+#if TAMRIX_MAP_TARGET_SSE2
         for (std::size_t i = 0; i + 16 < n; i += 16)
             _mm_storeu_si128(reinterpret_cast<__m128i *>(to + i),
                              _mm_loadu_si128(reinterpret_cast<const __m128i *>(from + i)));
@@ -48,6 +43,3 @@ inline void copy_text(char *to, const char *from, std::size_t n) {
         to[n - 1] = from[n - 1];
     }
 }
-
-}  // namespace TAMRIX_SEARCH_SET
-}  // namespace tamrix

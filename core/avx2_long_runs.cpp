@@ -1,7 +1,8 @@
-// The long runs of the SSE2 searches, 64 or 128 bytes a test with AVX2, for
-// processors and systems that have it (search_dispatch.cpp decides). Only
-// the functions marked AVX2 are compiled for it.
+// The long runs of the avx2 target's searches (avx2_long_runs.h). Only the
+// functions marked AVX2 are compiled for it, whatever the build's baseline.
 #if defined(__i386__) || defined(__x86_64__)
+
+#include "avx2_long_runs.h"
 
 #include <bit>
 #include <cstdint>
@@ -9,7 +10,7 @@
 
 #define AVX2 [[gnu::target("avx2")]]
 
-namespace tamrix::scanning::sse2::avx2 {
+namespace tamrix::avx2::long_runs {
 namespace {
 
 AVX2 __m256i load32(const char *p) { return _mm256_loadu_si256(reinterpret_cast<const __m256i *>(p)); }
@@ -105,6 +106,6 @@ AVX2 const char *find_byte_noting_pair(const char *p, const char *end, char c, c
     }
 }
 
-}  // namespace tamrix::scanning::sse2::avx2
+}  // namespace tamrix::avx2::long_runs
 
 #endif

@@ -1,31 +1,21 @@
-// The parser's token source, and the parser that bison generates from
-// map_grammar.y compiled with it, so that the source runs inline in the
-// parser's loop. Compiled once per search set, with the scanner.
+// The parser's token source, inlined into the loop of the parser that
+// bison generates from map_grammar.y (map_grammar-inl.h, compiled right
+// behind it). Compiled once per target (target_begin.h), inside the
+// reader's bodies (reader-inl.h).
 //
 // The token source reads whole lines where the scanner (map_scanner.cpp)
 // would cut them into tokens that change nothing: between two lines it
 // passes over the lines that cannot make an ADDRESS, and hands a record
 // line of the plain shape over as one RECORD_LINE. Everything else it
 // leaves to the scanner.
-#include <bit>
-#include <cstddef>
-#include <cstdint>
-#include <cstring>
+#if !defined(TAMRIX_MAP_TARGET_OPEN)
+#error "map_token_source-inl.h is compiled once per target: include it between target_begin.h and target_end.h"
+#endif
+#pragma once
 
-#include "map_reader.h"
-#include "map_tokens.h"
-#include "scan_buffer.h"
-
-using namespace tamrix::scanning;
-
-// The generated parser's names, one pair per search set.
-#define map_grammar_parse TAMRIX_SET_NAME(map_grammar_parse)
-#define map_grammar_lex TAMRIX_SET_NAME(map_grammar_lex)
-
+// The generated parser (map_grammar-inl.h).
 int map_grammar_parse();
 
-namespace tamrix::scanning {
-inline namespace TAMRIX_SEARCH_SET {
 namespace {
 
 // What the parser's token source knows beyond the scanner. Once the parser
@@ -48,13 +38,13 @@ inline const char *find_line_feed(const char *p, const char *end) {
 // no keyword, and the line is not read a second time for one.
 // `maybe_keyword` is false when it comes in.
 inline const char *find_line_feed_and_keyword(const char *p, const char *end, bool &maybe_keyword) {
-#if TAMRIX_SEARCHES_USE_SSE2
+#if TAMRIX_MAP_TARGET_SSE2
     // Bit i of each mask stands for the byte at p + i.
     auto line_feeds_at = [](const char *q) { return mask_of(equal(load16(q), '\n')); };
     auto pairs_at = [](const char *q) { return mask_of(_mm_and_si128(equal(load16(q), 'A'), equal(load16(q + 1), 'D'))); };
     unsigned pairs_seen = 0;
-    // Two steps of 16 bytes, then AVX2 for the rest of a long line where
-    // the processor has it.
+    // Two steps of 16 bytes, then, on the avx2 target, AVX2 for the rest of
+    // a long line.
     for (int step = 0; step < 2 && end - p >= 17; ++step, p += 16) {
         unsigned line_feeds = line_feeds_at(p), pairs = pairs_at(p);
         if (line_feeds) {
@@ -63,9 +53,9 @@ inline const char *find_line_feed_and_keyword(const char *p, const char *end, bo
         }
         pairs_seen |= pairs;
     }
-    if (avx2_searches && end - p >= 65) {
+    if (TAMRIX_MAP_TARGET_AVX2 && end - p >= 65) {
         maybe_keyword = pairs_seen != 0;
-        return avx2::find_byte_noting_pair(p, end, '\n', "AD", maybe_keyword);
+        return avx2::long_runs::find_byte_noting_pair(p, end, '\n', "AD", maybe_keyword);
     }
     for (; end - p >= 17; p += 16) {
         unsigned line_feeds = line_feeds_at(p), pairs = pairs_at(p);
@@ -84,7 +74,6 @@ inline const char *find_line_feed_and_keyword(const char *p, const char *end, bo
 // at head_end behind nothing but blanks and punctuation; else nullptr.
 inline const char *behind_keyword(const char *head_end, const char *end) {
     // Mostly one blank, the keyword and one blank: one 8-byte test.
-    static_assert(std::endian::native == std::endian::little);
     constexpr std::uint64_t blank_keyword_blank = 0x205244444120;  // " ADDR "
     std::uint64_t eight;
     if (end - head_end >= 8) {
@@ -162,12 +151,10 @@ inline const char *behind_keyword(const char *head_end, const char *end) {
 }
 
 }  // namespace
-}  // namespace TAMRIX_SEARCH_SET
-}  // namespace tamrix::scanning
 
 // The parser's token source. yytext is left alone: only the token the
-// parser stops at is ever quoted, and yyparse copies that one. Inlined
-// into the parser, which is compiled at the end of this file.
+// parser stops at is ever quoted, and parse() copies that one. Inlined
+// into the parser.
 [[gnu::always_inline]] inline int map_grammar_lex(MapTokenValue *cell) {
     // The line at hand is tried here, in the parser's loop, before
     // take_lines goes through the lines behind it: in a dense map every
@@ -185,8 +172,8 @@ inline const char *behind_keyword(const char *head_end, const char *end) {
     return token;
 }
 
-// yyparse, for this set.
-int tamrix::scanning::TAMRIX_SEARCH_SET::parse() {
+// yyparse, for this target.
+int parse() {
     parser_between_lines = false;
     int result = map_grammar_parse();
     if (tamrix::record_refused) {
@@ -201,16 +188,3 @@ int tamrix::scanning::TAMRIX_SEARCH_SET::parse() {
     keep_token_text();
     return result;
 }
-
-// The parser that bison generates from map_grammar.y. It is compiled here,
-// last, because its macros rename yylex, yylval and the like, and so that
-// the token source runs inline in its loop instead of behind a call per
-// token.
-#if defined(__GNUC__)
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wunused-parameter"
-#endif
-#include "map_grammar.cpp"
-#if defined(__GNUC__)
-#pragma GCC diagnostic pop
-#endif

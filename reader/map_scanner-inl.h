@@ -15,18 +15,13 @@
 // is still unfinished where the buffered data ends (or at a NUL byte) is
 // counted one longer, as flex counts it; the buffer is scan_buffer.cpp's.
 //
-// Compiled once per search set (searches_portable.cpp, searches_sse2.cpp).
-#include <cstddef>
-#include <cstdint>
-#include <cstring>
+// Compiled once per target (target_begin.h), inside the reader's bodies
+// (reader-inl.h).
+#if !defined(TAMRIX_MAP_TARGET_OPEN)
+#error "map_scanner-inl.h is compiled once per target: include it between target_begin.h and target_end.h"
+#endif
+#pragma once
 
-#include "text_copy.h"
-#include "map_reader.h"
-#include "map_tokens.h"
-#include "scan_buffer.h"
-
-namespace tamrix::scanning {
-inline namespace TAMRIX_SEARCH_SET {
 namespace {
 
 // The scanner's body, shared by the parser's token source and yylex.
@@ -117,7 +112,7 @@ namespace {
                 break;
             case S_NAME:
                 if (is_name) {
-                    tamrix::copy_text(symbol_name, start, length);
+                    copy_text(symbol_name, start, length);
                     symbol_name[length] = '\0';
                     yylval.name = symbol_name;
                     yylval.name_length = static_cast<std::uint32_t>(length);
@@ -201,19 +196,9 @@ line_end:
 // registers.
 [[gnu::noinline]] int scan_for_parser() { return scan(); }
 
-// yylex, for this set.
+// yylex, for this target.
 int lex() {
     int token = scan();
     keep_token_text();
     return token;
 }
-
-void copy_long_text(char *to, const char *from, std::size_t n) { copy_text(to, from, n); }
-
-// The text layer's filter, for this set.
-std::size_t filter_bytes(char *data, std::size_t count, char dropped, char stop, bool &stopped) {
-    return drop_and_cut(data, count, dropped, stop, stopped);
-}
-
-}  // namespace TAMRIX_SEARCH_SET
-}  // namespace tamrix::scanning

@@ -1,18 +1,12 @@
 // Byte searches over the held characters, and the moves of the text
-// layer, the library's own on every build rather than the C runtime's: 16
-// to 64 bytes at a time with SSE2 (and long runs 64 or 128 at a time with
-// AVX2 where the processor has it), four machine words a test elsewhere.
+// layer, the library's own on every target rather than the C runtime's:
+// 16 to 64 bytes at a time with SSE2 (and long runs 64 or 128 at a time
+// with AVX2), four machine words a test on the portable target. Compiled
+// once per target (target_begin.h).
+#if !defined(TAMRIX_MAP_TARGET_OPEN)
+#error "byte_search-inl.h is compiled once per target: include it between target_begin.h and target_end.h"
+#endif
 #pragma once
-
-#include <bit>
-#include <cstddef>
-#include <cstdint>
-#include <cstring>
-
-#include "search_set.h"
-
-namespace tamrix::scanning {
-inline namespace TAMRIX_SEARCH_SET {
 
 using Word = std::uintptr_t;
 
@@ -22,25 +16,12 @@ inline Word load_word(const char *p) {
     return w;
 }
 
-#if TAMRIX_SEARCHES_USE_SSE2
+#if TAMRIX_MAP_TARGET_SSE2
 inline __m128i load16(const char *p) { return _mm_loadu_si128(reinterpret_cast<const __m128i *>(p)); }
 
 inline __m128i equal(__m128i x, char c) { return _mm_cmpeq_epi8(x, _mm_set1_epi8(c)); }
 
 inline unsigned mask_of(__m128i flags) { return static_cast<unsigned>(_mm_movemask_epi8(flags)); }
-
-// The first c, or a or b, in [p, end) with p at least 64 bytes from end:
-// for processors with AVX2 (searches_avx2.cpp), taken when
-// avx2_searches says so.
-namespace avx2 {
-const char *find_byte(const char *p, const char *end, char c);
-const char *find_either(const char *p, const char *end, char a, char b);
-const char *find_pair(const char *p, const char *end, char a, char b);  // a directly followed by b
-// find_byte that also sets `pair_before` where pair[0] directly followed by
-// pair[1] stands before the c found; p is at least 65 bytes from end.
-const char *find_byte_noting_pair(const char *p, const char *end, char c, const char *pair, bool &pair_before);
-}  // namespace avx2
-extern bool avx2_searches;
 #else
 constexpr Word low_bits = ~Word{0} / 0xFF;  // 0x01 in every byte
 constexpr Word high_bits = low_bits * 0x80;
@@ -54,10 +35,7 @@ inline Word equal_bytes(Word w, Word pattern) {
     return (x - low_bits) & ~x & high_bits;
 }
 
-inline const char *first_flagged(const char *p, Word flags) {
-    int bit = std::endian::native == std::endian::little ? std::countr_zero(flags) : std::countl_zero(flags);
-    return p + bit / 8;
-}
+inline const char *first_flagged(const char *p, Word flags) { return p + std::countr_zero(flags) / 8; }
 #endif
 
 // The first c in [p, end), or nullptr. With SSE2 the first 16 * short_steps
@@ -65,11 +43,11 @@ inline const char *first_flagged(const char *p, Word flags) {
 // rest of a long run 64 at a time.
 template <int short_steps = 4>
 inline const char *find_byte(const char *p, const char *end, char c) {
-#if TAMRIX_SEARCHES_USE_SSE2
+#if TAMRIX_MAP_TARGET_SSE2
     for (int step = 0; step < short_steps && end - p >= 16; ++step, p += 16)
         if (unsigned hits = mask_of(equal(load16(p), c))) return p + std::countr_zero(hits);
     if (end - p >= 64) {
-        if (avx2_searches) return avx2::find_byte(p, end, c);
+        if (TAMRIX_MAP_TARGET_AVX2) return avx2::long_runs::find_byte(p, end, c);
         for (; end - p >= 64; p += 64) {
             __m128i any = _mm_or_si128(_mm_or_si128(equal(load16(p), c), equal(load16(p + 16), c)),
                                        _mm_or_si128(equal(load16(p + 32), c), equal(load16(p + 48), c)));
@@ -100,9 +78,9 @@ inline const char *find_byte(const char *p, const char *end, char c) {
 
 // The first a directly followed by b in [p, end), or nullptr.
 inline const char *find_pair(const char *p, const char *end, char a, char b) {
-#if TAMRIX_SEARCHES_USE_SSE2
+#if TAMRIX_MAP_TARGET_SSE2
     for (int step = 0; end - p >= 17; ++step, p += 16) {
-        if (step == 2 && avx2_searches && end - p >= 65) return avx2::find_pair(p, end, a, b);
+        if (TAMRIX_MAP_TARGET_AVX2 && step == 2 && end - p >= 65) return avx2::long_runs::find_pair(p, end, a, b);
         if (unsigned hits = mask_of(_mm_and_si128(equal(load16(p), a), equal(load16(p + 1), b))))
             return p + std::countr_zero(hits);
     }
@@ -114,10 +92,10 @@ inline const char *find_pair(const char *p, const char *end, char a, char b) {
 
 // The first a or b in [p, end), or nullptr; searched as find_byte searches.
 inline const char *find_either(const char *p, const char *end, char a, char b) {
-#if TAMRIX_SEARCHES_USE_SSE2
+#if TAMRIX_MAP_TARGET_SSE2
     // AVX2 takes the whole search: its 64 bytes cost less than the first
     // 16-byte step and a call. Without it, 16 bytes at a time at first.
-    if (avx2_searches && end - p >= 64) return avx2::find_either(p, end, a, b);
+    if (TAMRIX_MAP_TARGET_AVX2 && end - p >= 64) return avx2::long_runs::find_either(p, end, a, b);
     auto either = [a, b](__m128i x) { return _mm_or_si128(equal(x, a), equal(x, b)); };
     for (int step = 0; step < 4 && end - p >= 16; ++step, p += 16)
         if (unsigned hits = mask_of(either(load16(p)))) return p + std::countr_zero(hits);
@@ -158,7 +136,7 @@ inline const char *find_either(const char *p, const char *end, char a, char b) {
 // piece is read before anything at or behind it is written, and the last
 // piece, which may overlap the one before, is read first.
 inline void move_down(char *to, const char *from, std::size_t n) {
-#if TAMRIX_SEARCHES_USE_SSE2
+#if TAMRIX_MAP_TARGET_SSE2
     if (n >= 16) {
         __m128i last = load16(from + n - 16);
         for (std::size_t i = 0; i + 16 < n; i += 16)
@@ -200,5 +178,3 @@ inline std::size_t drop_and_cut(char *data, std::size_t count, char dropped, cha
     return static_cast<std::size_t>(out - data);
 }
 
-}  // namespace TAMRIX_SEARCH_SET
-}  // namespace tamrix::scanning
