@@ -1,13 +1,12 @@
 #include "parse_driver.h"
 
-#include <sys/stat.h>
-
 #include <cerrno>
 #include <charconv>
 #include <cstdint>
 #include <cstdio>
 #include <memory>
 
+#include "file_kind.h"
 #include "messages.h"
 #include "reader.h"
 
@@ -22,10 +21,7 @@ using OpenFile = std::unique_ptr<std::FILE, FileCloser>;
 // fopen succeeds on a directory on POSIX systems; reading it would then
 // fail half-way, so treat it as a file that cannot be opened. (msvcrt
 // refuses to open a directory in the first place.)
-bool is_directory(std::FILE *file) {
-    struct stat info;
-    return fstat(fileno(file), &info) == 0 && S_ISDIR(info.st_mode);
-}
+bool is_directory(std::FILE *file) { return file_kind(file) == FileKind::directory; }
 
 // Binary on every platform: the text rules (CR bytes dropped, Ctrl-Z ends
 // the input) are map_input.cpp's alone. A C runtime's text mode has rules

@@ -1,10 +1,9 @@
 #include "map_input.h"
 
-#include <sys/stat.h>
-
 #include <cerrno>
 #include <cstring>
 
+#include "file_kind.h"
 #include "target_entries.h"
 
 namespace tamrix {
@@ -17,15 +16,9 @@ bool by_character = false;  // the stream may wait for a writer
 
 // A pipe or a device may hold back bytes for as long as its writer likes.
 // fread asks for a whole block and would wait for bytes past a Ctrl-Z,
-// which the input never uses; a regular file answers at once. msvcrt's
-// fstat says FIFO for a pipe and character device for a console, NUL or
-// a port, as POSIX systems do; either way only the pace of reading
-// depends on it, not the bytes read.
-bool may_wait_for_writer(std::FILE *stream) {
-    struct stat info;
-    int descriptor = fileno(stream);
-    return descriptor >= 0 && fstat(descriptor, &info) == 0 && (S_ISFIFO(info.st_mode) || S_ISCHR(info.st_mode));
-}
+// which the input never uses; a regular file answers at once. Only the
+// pace of reading depends on it, not the bytes read.
+bool may_wait_for_writer(std::FILE *stream) { return file_kind(stream) == FileKind::pipe_or_device; }
 
 // Applies the text rules to data[0..count) in place, in one pass over it;
 // returns the new count. Without CR dropping only a Ctrl-Z is looked for.
