@@ -200,6 +200,8 @@ TEST(MapdumpCommandLine, AcceptsTheDocumentedFormsAndNamesEachMistake) {
         {{"--format", "elf", "--machine", "Z80", "a.map"},
          "--machine must be i386, arm, avr or z80, not 'Z80'"},
         {{"--output=", "a.map"}, "--output needs a file name"},
+        {{"--format", "elf", "--sort", "address", "a.map"},
+         "--sort does not apply to --format elf: its symbols are in file order"},
         {{"--lookup", "0x10", "--format", "elf", "a.map"}, "--lookup prints text only; leave out --format"},
         {{"--sort", "size", "a.map"}, "--sort must be file, address or name, not 'size'"},
         {{"--lookup", "1A2B", "a.map"}, "--lookup: '1A2B' is not an address; write 0x1A2B or 1A2BH"},

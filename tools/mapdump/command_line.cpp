@@ -215,6 +215,9 @@ std::string parse_command_line(const std::vector<std::string_view> &arguments, O
     if (!options.lookups.empty() && options.format != OutputFormat::text)
         return "--lookup prints text only; leave out --format";
     if (options.machine && options.format != OutputFormat::elf) return "--machine is for --format elf only";
+    // Which record of a name is the global symbol depends on file order.
+    if (options.sort != SortKey::file && options.format == OutputFormat::elf)
+        return "--sort does not apply to --format elf: its symbols are in file order";
     return "";
 }
 

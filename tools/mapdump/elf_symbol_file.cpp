@@ -16,7 +16,7 @@ constexpr std::uint16_t et_exec = 2;
 constexpr std::uint32_t pt_load = 1, pf_r = 4;
 constexpr std::uint32_t sht_symtab = 2, sht_strtab = 3, sht_nobits = 8;
 constexpr std::uint32_t shf_alloc = 2;
-constexpr unsigned char stb_global = 1, stb_weak = 2, stt_notype = 0;
+constexpr unsigned char stb_local = 0, stb_global = 1, stt_notype = 0;
 constexpr std::uint32_t address_space_end = 0x10000;
 
 // Section indexes, in the order of the section headers.
@@ -73,19 +73,30 @@ std::string elf_symbol_file(const std::vector<SymbolRecord> &records, const ElfM
     std::sort(addresses.begin(), addresses.end());
     addresses.erase(std::unique(addresses.begin(), addresses.end()), addresses.end());
 
+    // A name's first record is a global symbol; its later records are local
+    // ones, which a linker leaves alone: two definitions of one global name
+    // are an error to some linkers and draw a warning from ld when their
+    // sizes differ. ELF puts the local symbols before the global ones.
+    std::vector<bool> global(records.size());
+    std::unordered_set<std::string_view> named;
+    for (std::size_t i = 0; i < records.size(); ++i) global[i] = named.insert(records[i].name).second;
+    const auto locals = static_cast<std::uint32_t>(records.size() - named.size());
+
     std::string symbols(symbol_size, '\0');  // symbol 0 is the null symbol
     std::string names(1, '\0');
-    std::unordered_set<std::string_view> named;
-    for (const SymbolRecord &record : records) {
-        auto higher = std::upper_bound(addresses.begin(), addresses.end(), record.address);
-        std::uint32_t size = (higher == addresses.end() ? end : *higher) - record.address;
-        unsigned char binding = named.insert(record.name).second ? stb_global : stb_weak;
-        put32(symbols, add_string(names, record.name));
-        put32(symbols, record.address);
-        put32(symbols, size);
-        symbols += static_cast<char>(binding << 4 | stt_notype);
-        symbols += '\0';  // default visibility
-        put16(symbols, map_section);
+    for (bool globals : {false, true}) {
+        for (std::size_t i = 0; i < records.size(); ++i) {
+            if (global[i] != globals) continue;
+            const SymbolRecord &record = records[i];
+            auto higher = std::upper_bound(addresses.begin(), addresses.end(), record.address);
+            std::uint32_t size = (higher == addresses.end() ? end : *higher) - record.address;
+            put32(symbols, add_string(names, record.name));
+            put32(symbols, record.address);
+            put32(symbols, size);
+            symbols += static_cast<char>((globals ? stb_global : stb_local) << 4 | stt_notype);
+            symbols += '\0';  // default visibility
+            put16(symbols, map_section);
+        }
     }
 
     std::string section_names(1, '\0');
@@ -133,9 +144,9 @@ std::string elf_symbol_file(const std::vector<SymbolRecord> &records, const ElfM
 
     put_section_header(file, {});
     put_section_header(file, {map_name, sht_nobits, shf_alloc, 0, symbols_at, end, 0, 0, 1, 0});
-    // sh_info: the first global symbol; every symbol but the null one is global or weak.
+    // sh_info: the index of the first global symbol.
     put_section_header(file, {symtab_name, sht_symtab, 0, 0, symbols_at,
-                              static_cast<std::uint32_t>(symbols.size()), strtab_section, 1, 4, symbol_size});
+                              static_cast<std::uint32_t>(symbols.size()), strtab_section, 1 + locals, 4, symbol_size});
     put_section_header(file, {strtab_name, sht_strtab, 0, 0, names_at,
                               static_cast<std::uint32_t>(names.size()), 0, 0, 1, 0});
     put_section_header(file, {shstrtab_name, sht_strtab, 0, 0, section_names_at,
