@@ -233,18 +233,11 @@ TEST(MapdumpCommandLine, AcceptsTheDocumentedFormsAndNamesEachMistake) {
                                  options),
               "");
     EXPECT_EQ(options.output, "-o.txt");
-    EXPECT_EQ(options.machine, nullptr);
     EXPECT_EQ(options.lookups, (std::vector<std::uint32_t>{0x1A2B, 0xFFFF}));
     EXPECT_EQ(options.finds, std::vector<std::string>{"x"});
     EXPECT_EQ(options.files, (std::vector<std::string>{"-a.map", "b.map"}));
     EXPECT_EQ(options.sort, mapdump::SortKey::address);
     EXPECT_EQ(options.mode, mapdump::Mode::dump);
-
-    mapdump::Options elf;
-    ASSERT_EQ(parse_command_line({"--machine=z80", "--format", "elf", "a.map"}, elf), "");
-    ASSERT_NE(elf.machine, nullptr);
-    EXPECT_EQ(elf.machine->e_machine, 220);
-    EXPECT_EQ(elf.format, mapdump::OutputFormat::elf);
 
     mapdump::Options annotate;
     ASSERT_EQ(parse_command_line({"annotate", "a.map", "--bare", "-", "--max-offset=80h", "--", "--x.log"},

@@ -224,11 +224,10 @@ class ExitStatus(MapFiles):
             self.assertEqual(file.read(), b"00001A90 _main\n")
 
     def test_no_elf_file_to_a_terminal(self):
-        leader, follower = pty.openpty()
-        self.addCleanup(os.close, leader)
-        with os.fdopen(follower, "wb") as terminal:
-            result = subprocess.run([MAPDUMP, "--format", "elf", SAMPLE], stdout=terminal, stderr=subprocess.PIPE,
-                                    check=False)
+        leader, terminal = pty.openpty()
+        result = subprocess.run([MAPDUMP, "--format", "elf", SAMPLE], stdout=terminal, stderr=subprocess.PIPE)
+        for descriptor in (terminal, leader):
+            os.close(descriptor)
         self.assertEqual(result.returncode, 2)
         self.assertIn(b"an ELF file is not written to a terminal", result.stderr)
 
