@@ -194,7 +194,15 @@ TEST(MapdumpCommandLine, AcceptsTheDocumentedFormsAndNamesEachMistake) {
         {{"--help", "--no-such"}, ""},
         {{}, "no map file given"},
         {{"--format", "json"}, "no map file given"},
-        {{"--format", "xml", "a.map"}, "--format must be text, csv or json, not 'xml'"},
+        {{"--format", "xml", "a.map"}, "--format must be text, csv, json or elf, not 'xml'"},
+        {{"--format=elf", "--machine", "arm", "--output", "a.elf", "a.map"}, ""},
+        {{"--machine", "z80", "a.map"}, "--machine is for --format elf only"},
+        {{"--format", "elf", "--machine", "Z80", "a.map"},
+         "--machine must be i386, arm, avr or z80, not 'Z80'"},
+        {{"--output=", "a.map"}, "--output needs a file name"},
+        {{"--format", "elf", "--sort", "address", "a.map"},
+         "--sort does not apply to --format elf: its symbols are in file order"},
+        {{"--lookup", "0x10", "--format", "elf", "a.map"}, "--lookup prints text only; leave out --format"},
         {{"--sort", "size", "a.map"}, "--sort must be file, address or name, not 'size'"},
         {{"--lookup", "1A2B", "a.map"}, "--lookup: '1A2B' is not an address; write 0x1A2B or 1A2BH"},
         {{"--lookup", "123456789H", "a.map"},
@@ -221,9 +229,10 @@ TEST(MapdumpCommandLine, AcceptsTheDocumentedFormsAndNamesEachMistake) {
 
     mapdump::Options options;
     ASSERT_EQ(parse_command_line({"--lookup", " 0x1a2b ", "--lookup=FFFFh", "--find", "x", "--sort",
-                                  "address", "--", "-a.map", "b.map"},
+                                  "address", "--output", "-o.txt", "--", "-a.map", "b.map"},
                                  options),
               "");
+    EXPECT_EQ(options.output, "-o.txt");
     EXPECT_EQ(options.lookups, (std::vector<std::uint32_t>{0x1A2B, 0xFFFF}));
     EXPECT_EQ(options.finds, std::vector<std::string>{"x"});
     EXPECT_EQ(options.files, (std::vector<std::string>{"-a.map", "b.map"}));

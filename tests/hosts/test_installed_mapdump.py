@@ -8,6 +8,7 @@ import csv
 import io
 import json
 import os
+import pty
 import select
 import subprocess
 import sys
@@ -207,6 +208,28 @@ class ExitStatus(MapFiles):
         self.assertEqual(result.returncode, 1)
         self.assertEqual(result.stderr, path + b":1: token too large, exceeds YYLMAX\n")
         self.assertEqual(len(result.stdout.splitlines()), 28)
+
+    def test_a_failed_map_leaves_the_output_file_as_it_was(self):
+        missing = os.path.join(self.directory.name, "missing.map")
+        target = self.write("out.txt", b"before\n")
+        for arguments in (["--output", target], ["--format", "elf", "--output", target], ["--format", "elf"]):
+            result = mapdump(*arguments, SAMPLE, missing)
+            self.assertEqual((result.returncode, result.stdout), (1, b""), arguments)
+            self.assertEqual(result.stderr, f"can't open file {missing}\n".encode())
+            with open(target, "rb") as file:
+                self.assertEqual(file.read(), b"before\n")
+        self.assertEqual(os.listdir(self.directory.name), ["out.txt"])
+        self.assertEqual(mapdump("--output", target, "--find", "_main", SAMPLE).returncode, 0)
+        with open(target, "rb") as file:
+            self.assertEqual(file.read(), b"00001A90 _main\n")
+
+    def test_no_elf_file_to_a_terminal(self):
+        leader, terminal = pty.openpty()
+        result = subprocess.run([MAPDUMP, "--format", "elf", SAMPLE], stdout=terminal, stderr=subprocess.PIPE)
+        for descriptor in (terminal, leader):
+            os.close(descriptor)
+        self.assertEqual(result.returncode, 2)
+        self.assertIn(b"an ELF file is not written to a terminal", result.stderr)
 
     def test_usage_errors(self):
         for arguments in ([], ["--format"], ["--format", "xml", SAMPLE], ["--sort", "size", SAMPLE],

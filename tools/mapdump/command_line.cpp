@@ -13,7 +13,7 @@ const char usage_text[] =
     "  or:  mapdump annotate [--max-offset N] [--bare] MAP [LOG...]\n"
     "Prints the symbol records of linker map files, read by the tamrix_map library.\n"
     "\n"
-    "  --format text|csv|json  how records are printed (default text):\n"
+    "  --format text|csv|json|elf  how records are printed (default text):\n"
     "      text  the address as eight hex digits, a blank and the name; with\n"
     "            several files each line starts with the file and a colon\n"
     "      csv   RFC 4180 with CRLF line ends, the header file,name,address,\n"
@@ -22,6 +22,11 @@ const char usage_text[] =
     "            Paths and names are 8-bit text: valid UTF-8 is kept, control\n"
     "            characters are escaped, and any other byte of 0x80 or above\n"
     "            is written as \\u00XX, that is, read as Latin-1\n"
+    "      elf   an ELF symbol file: every record a symbol of a section .map that\n"
+    "            covers the 16-bit address space, for gdb's symbol-file, nm,\n"
+    "            addr2line and ld --just-symbols. Not written to a terminal\n"
+    "  --machine NAME  the ELF file's machine: i386 (the default), arm, avr or z80\n"
+    "  --output FILE   write to FILE, which is replaced only when every map parsed\n"
     "  --sort file|address|name  file order (default) or a stable sort\n"
     "  --lookup ADDR   the symbol with the greatest address not above ADDR and\n"
     "                  the offset from it, e.g. \"0x1A2B _start+0x2B\"; ADDR is\n"
@@ -31,7 +36,9 @@ const char usage_text[] =
     "  --help          print this help\n"
     "\n"
     "A file that cannot be parsed adds no records; the library's message goes\n"
-    "to stderr and the other files are still read.\n"
+    "to stderr and the other files are still read. Text, CSV and JSON on\n"
+    "standard output show the records of the files that parsed; an ELF file,\n"
+    "and a file named by --output, is written only when every file parsed.\n"
     "\n"
     "diff OLD NEW:\n"
     "  prints the symbols only in OLD (-), those only in NEW (+) and those whose\n"
@@ -59,6 +66,7 @@ std::optional<OutputFormat> format_named(std::string_view name) {
     if (name == "text") return OutputFormat::text;
     if (name == "csv") return OutputFormat::csv;
     if (name == "json") return OutputFormat::json;
+    if (name == "elf") return OutputFormat::elf;
     return std::nullopt;
 }
 
@@ -176,13 +184,14 @@ std::string parse_command_line(const std::vector<std::string_view> &arguments, O
 
         // The rest take a value.
         std::string_view name = option_name(argument), value;
-        if (name != "--format" && name != "--sort" && name != "--lookup" && name != "--find")
+        if (name != "--format" && name != "--sort" && name != "--lookup" && name != "--find" &&
+            name != "--machine" && name != "--output")
             return "unknown option " + quoted(argument);
         if (!option_value(arguments, i, value)) return std::string(name) + " needs a value";
 
         if (name == "--format") {
             auto format = format_named(value);
-            if (!format) return "--format must be text, csv or json, not " + quoted(value);
+            if (!format) return "--format must be text, csv, json or elf, not " + quoted(value);
             options.format = *format;
         } else if (name == "--sort") {
             auto key = sort_key_named(value);
@@ -192,6 +201,12 @@ std::string parse_command_line(const std::vector<std::string_view> &arguments, O
             auto address = address_written(value);
             if (!address) return "--lookup: " + quoted(value) + " is not an address; write 0x1A2B or 1A2BH";
             options.lookups.push_back(*address);
+        } else if (name == "--machine") {
+            options.machine = elf_machine_named(value);
+            if (!options.machine) return "--machine must be " + elf_machine_list() + ", not " + quoted(value);
+        } else if (name == "--output") {
+            if (value.empty()) return "--output needs a file name";
+            options.output = value;
         } else {
             options.finds.emplace_back(value);
         }
@@ -199,6 +214,10 @@ std::string parse_command_line(const std::vector<std::string_view> &arguments, O
     if (options.files.empty()) return "no map file given";
     if (!options.lookups.empty() && options.format != OutputFormat::text)
         return "--lookup prints text only; leave out --format";
+    if (options.machine && options.format != OutputFormat::elf) return "--machine is for --format elf only";
+    // Which record of a name is the global symbol depends on file order.
+    if (options.sort != SortKey::file && options.format == OutputFormat::elf)
+        return "--sort does not apply to --format elf: its symbols are in file order";
     return "";
 }
 

@@ -6,6 +6,7 @@
 #include <string_view>
 #include <vector>
 
+#include "elf_machines.h"
 #include "output_formats.h"
 #include "symbol_records.h"
 
@@ -23,6 +24,8 @@ struct Options {
     std::vector<std::string> logs;   // annotate's input files, "-" for standard input
     std::uint32_t max_offset = 0x1000;
     bool bare = false;
+    const ElfMachine *machine = nullptr;  // --machine; null for the default
+    std::string output;                   // --output; empty for standard output
 };
 
 extern const char usage_text[];

@@ -5,13 +5,16 @@
 #include <cstring>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "address_annotation.h"
 #include "command_line.h"
+#include "elf_symbol_file.h"
 #include "log_input.h"
 #include "map_diff.h"
 #include "output_buffer.h"
+#include "output_file.h"
 #include "output_formats.h"
 #include "symbol_queries.h"
 #include "symbol_records.h"
@@ -45,19 +48,16 @@ int run_diff(const mapdump::Options &options, mapdump::OutputBuffer &out) {
     return finish(out, exit_parsed);
 }
 
-int run_dump(const mapdump::Options &options, mapdump::OutputBuffer &out) {
-    std::vector<mapdump::SymbolRecord> records;
-    int status = exit_parsed;
-    for (std::size_t i = 0; i < options.files.size(); ++i)
-        if (!mapdump::load_map_file(options.files[i].c_str(), static_cast<std::uint32_t>(i), records))
-            status = exit_parse_failed;
-
+// What a dump prints: the --lookup lines, then (unless only lookups were
+// asked for) the records, found by --find and sorted, in the chosen format.
+void write_dump(const mapdump::Options &options, std::vector<mapdump::SymbolRecord> records,
+                mapdump::OutputBuffer &out) {
     if (!options.lookups.empty()) {
         std::vector<mapdump::SymbolRecord> by_address = records;
         mapdump::sort_records(by_address, mapdump::SortKey::address);
         for (std::uint32_t address : options.lookups)
             mapdump::write_lookup(out, address, mapdump::lookup_address(by_address, address), options.files);
-        if (options.finds.empty()) return finish(out, status);
+        if (options.finds.empty()) return;
     }
     if (!options.finds.empty()) {
         std::vector<std::string> missing;
@@ -66,7 +66,46 @@ int run_dump(const mapdump::Options &options, mapdump::OutputBuffer &out) {
             std::fprintf(stderr, "mapdump: no symbol named %s\n", name.c_str());
     }
     mapdump::sort_records(records, options.sort);
-    mapdump::write_records(out, options.format, options.files, records);
+    if (options.format == mapdump::OutputFormat::elf)
+        mapdump::put(out, mapdump::elf_symbol_file(
+                              records, options.machine ? *options.machine : mapdump::elf_machines[0]));
+    else
+        mapdump::write_records(out, options.format, options.files, records);
+}
+
+// Writes the dump to --output's file through a temporary one beside it.
+int write_output_file(const mapdump::Options &options, std::vector<mapdump::SymbolRecord> records) {
+    mapdump::OutputFile file;
+    std::string problem = mapdump::open_output_file(options.output, file);
+    if (problem.empty()) {
+        mapdump::OutputBuffer out{file.stream, {}};
+        write_dump(options, std::move(records), out);
+        if (mapdump::flush(out)) {
+            problem = mapdump::commit_output_file(file);
+        } else {
+            problem = options.output + ": " + std::strerror(errno);
+            mapdump::discard_output_file(file);
+        }
+    }
+    if (problem.empty()) return exit_parsed;
+    std::fprintf(stderr, "mapdump: %s\n", problem.c_str());
+    return exit_parse_failed;
+}
+
+int run_dump(const mapdump::Options &options, mapdump::OutputBuffer &out) {
+    std::vector<mapdump::SymbolRecord> records;
+    int status = exit_parsed;
+    for (std::size_t i = 0; i < options.files.size(); ++i)
+        if (!mapdump::load_map_file(options.files[i].c_str(), static_cast<std::uint32_t>(i), records))
+            status = exit_parse_failed;
+
+    // A symbol file that lacks a map's symbols would answer wrongly without
+    // a word, and a file is read later, away from the messages: both are
+    // written whole or not at all. On standard output, text shows what parsed.
+    bool whole_or_nothing = options.format == mapdump::OutputFormat::elf || !options.output.empty();
+    if (status != exit_parsed && whole_or_nothing) return status;
+    if (!options.output.empty()) return write_output_file(options, std::move(records));
+    write_dump(options, std::move(records), out);
     return finish(out, status);
 }
 
@@ -107,10 +146,19 @@ int main(int argc, char **argv) {
     }
 
 #ifdef _WIN32
-    // CSV brings its own CRLF, and annotate passes every byte on as it
-    // came; a text-mode stdout would turn each LF into CR LF.
+    // CSV brings its own CRLF, annotate passes every byte on as it came,
+    // and an ELF file is binary; a text-mode stdout would turn each LF into
+    // CR LF.
     _setmode(_fileno(stdout), _O_BINARY);
 #endif
+    if (options.mode == mapdump::Mode::dump && options.format == mapdump::OutputFormat::elf &&
+        options.output.empty() && mapdump::is_terminal(stdout)) {
+        std::fprintf(stderr,
+                     "mapdump: an ELF file is not written to a terminal; name a file with --output FILE or "
+                     "redirect standard output\n");
+        return exit_usage;
+    }
+
     mapdump::OutputBuffer out{stdout, {}};
     switch (options.mode) {
         case mapdump::Mode::help:

@@ -114,6 +114,8 @@ void write_records(OutputBuffer &out, OutputFormat format, const std::vector<std
         case OutputFormat::json:
             write_json(out, files, records);
             break;
+        case OutputFormat::elf:
+            break;  // needs the machine: elf_symbol_file
     }
 }
 

@@ -10,7 +10,8 @@
 
 namespace mapdump {
 
-enum class OutputFormat { text, csv, json };
+// elf is written by elf_symbol_file (elf_symbol_file.h).
+enum class OutputFormat { text, csv, json, elf };
 
 // text: "0000ABCD name" a line; with `files` holding more than one path,
 //       each line starts with "PATH:", as nm -A does.
@@ -18,6 +19,7 @@ enum class OutputFormat { text, csv, json };
 //       the address as 0x and eight hex digits.
 // json: one array of {"file": PATH, "name": NAME, "address": NUMBER},
 //       one object a line.
+// elf is not written here, as it needs a machine: see elf_symbol_file.
 void write_records(OutputBuffer &out, OutputFormat format, const std::vector<std::string> &files,
                    const std::vector<SymbolRecord> &records);
 
