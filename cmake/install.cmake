@@ -1,6 +1,7 @@
-# cmake --install: the library with its SONAME links, the header, mapdump,
-# a CMake package (find_package(tamrix_map) gives tamrix_map::tamrix_map)
-# and a pkg-config file.
+# cmake --install: the library with its SONAME links (on Windows the DLL
+# and its import libraries), the header, mapdump, a CMake package
+# (find_package(tamrix_map) gives tamrix_map::tamrix_map) and a pkg-config
+# file.
 include(CMakePackageConfigHelpers)
 
 set(tamrix_map_cmake_dir ${CMAKE_INSTALL_LIBDIR}/cmake/tamrix_map)
@@ -24,14 +25,24 @@ if(TARGET mapdump)
   install(TARGETS mapdump RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT tools)
 endif()
 
-install(EXPORT tamrix_map-targets
-  NAMESPACE tamrix_map::
-  DESTINATION ${tamrix_map_cmake_dir}
-  COMPONENT development)
-configure_package_config_file(
-  ${CMAKE_CURRENT_LIST_DIR}/tamrix_map-config.cmake.in
-  ${CMAKE_CURRENT_BINARY_DIR}/tamrix_map-config.cmake
-  INSTALL_DESTINATION ${tamrix_map_cmake_dir})
+if(WIN32)
+  # The imported target is written by hand: its import library is chosen
+  # when a host's project finds the package, by that project's toolchain.
+  configure_package_config_file(
+    ${CMAKE_CURRENT_LIST_DIR}/windows/tamrix_map-config.cmake.in
+    ${CMAKE_CURRENT_BINARY_DIR}/tamrix_map-config.cmake
+    INSTALL_DESTINATION ${tamrix_map_cmake_dir}
+    PATH_VARS CMAKE_INSTALL_BINDIR CMAKE_INSTALL_LIBDIR CMAKE_INSTALL_INCLUDEDIR)
+else()
+  install(EXPORT tamrix_map-targets
+    NAMESPACE tamrix_map::
+    DESTINATION ${tamrix_map_cmake_dir}
+    COMPONENT development)
+  configure_package_config_file(
+    ${CMAKE_CURRENT_LIST_DIR}/tamrix_map-config.cmake.in
+    ${CMAKE_CURRENT_BINARY_DIR}/tamrix_map-config.cmake
+    INSTALL_DESTINATION ${tamrix_map_cmake_dir})
+endif()
 write_basic_package_version_file(
   ${CMAKE_CURRENT_BINARY_DIR}/tamrix_map-config-version.cmake
   COMPATIBILITY SameMajorVersion)

@@ -4,7 +4,10 @@ set(CMAKE_C_COMPILER ${tamrix_map_mingw_prefix}-gcc-posix)
 set(CMAKE_CXX_COMPILER ${tamrix_map_mingw_prefix}-g++-posix)
 set(CMAKE_RC_COMPILER ${tamrix_map_mingw_prefix}-windres)
 
-set(CMAKE_FIND_ROOT_PATH /usr/${tamrix_map_mingw_prefix})
+# The prefixes named in CMAKE_PREFIX_PATH hold Windows files too (such as
+# an unzipped tamrix_map folder): roots of their own, so that they are
+# searched where they are rather than below the MinGW-w64 root.
+set(CMAKE_FIND_ROOT_PATH /usr/${tamrix_map_mingw_prefix} ${CMAKE_PREFIX_PATH})
 # Programs (flex, bison) from the build machine; libraries and headers
 # from the target's root only.
 set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)

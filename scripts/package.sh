@@ -82,7 +82,9 @@ build_wheel "$linux_platform" "$out/libtamrix_map.so.1" libtamrix_map.so.1
 # A Windows release folder holds exactly these files.
 windows_files=(bin/tamrix_map.dll bin/mapdump.exe include/tamrix_map.h
                lib/tamrix_map.lib lib/libtamrix_map.dll.a lib/tamrix_map.def
-               README.txt LICENSE.txt)
+               lib/cmake/tamrix_map/tamrix_map-config.cmake
+               lib/cmake/tamrix_map/tamrix_map-config-version.cmake
+               lib/pkgconfig/tamrix_map.pc README.txt LICENSE.txt)
 declare -A wheel_platforms=([win32]=win32 [win64]=win_amd64)
 for target in i686:win32 x86_64:win64; do
     arch=${target%%:*} platform=${target#*:}

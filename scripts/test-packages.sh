@@ -12,8 +12,11 @@
 # - each Windows zip, unpacked into an empty folder: its files, CR LF text,
 #   the version resources; a host built the MinGW way against
 #   lib/libtamrix_map.dll.a and the MSVC way (clang-cl, lld-link) against
-#   lib/tamrix_map.lib, run under wine with the zip's mapdump.exe (the
-#   win32 ones through scripts/run-32bit.sh);
+#   lib/tamrix_map.lib; hosts built through the zip's CMake package with
+#   find_package alone (MinGW-w64 and clang-cl toolchains, each linking its
+#   own import library; the other architecture's toolchain refused) and
+#   through its pkg-config file; all of them run under wine with the zip's
+#   mapdump.exe (the win32 ones through scripts/run-32bit.sh);
 # - the .deb files installed with dpkg -i: the example host built through
 #   pkg-config and find_package against the system's files, run with
 #   mapdump, and the packages removed again (purged), also when a check
@@ -277,13 +280,15 @@ for target in win64:x86_64:i386:wine64 win32:i686:i386:wine; do
     name=tamrix_map-$version-$platform
     stage "$name.zip: from its contents alone"
     top=$(unpack "$dist/$name.zip")
-    listing=$(cd "$top" && find . -type f | sed 's|^\./||' | sort | paste -sd ' ' -)
+    listing=$(cd "$top" && find . -type f | sed 's|^\./||' | LC_ALL=C sort | paste -sd ' ' -)
     wanted="$name/LICENSE.txt $name/README.txt $name/bin/mapdump.exe $name/bin/tamrix_map.dll"
-    wanted+=" $name/doc/mapdump.txt $name/doc/tamrix_map.txt"
-    wanted+=" $name/include/tamrix_map.h $name/lib/libtamrix_map.dll.a $name/lib/tamrix_map.def"
+    wanted+=" $name/doc/mapdump.txt $name/doc/tamrix_map.txt $name/include/tamrix_map.h"
+    wanted+=" $name/lib/cmake/tamrix_map/tamrix_map-config-version.cmake"
+    wanted+=" $name/lib/cmake/tamrix_map/tamrix_map-config.cmake"
+    wanted+=" $name/lib/libtamrix_map.dll.a $name/lib/pkgconfig/tamrix_map.pc $name/lib/tamrix_map.def"
     wanted+=" $name/lib/tamrix_map.lib"
     [ "$listing" = "$wanted" ] || fail "$name.zip holds: $listing"
-    pass "one folder $name/ with the ten files"
+    pass "one folder $name/ with the thirteen files"
     folder=$top/$name
     for text in README.txt LICENSE.txt; do
         if grep -q $'[^\r]$\|^$' "$folder/$text"; then fail "$text has a line without CR LF"; fi
@@ -305,6 +310,47 @@ for target in win64:x86_64:i386:wine64 win32:i686:i386:wine; do
     bash tests/windows/build_msvc_host.sh "$arch" "$folder/include" "$folder/lib" "$work" \
         >"$work/msvc-build.log" 2>&1 || { cat "$work/msvc-build.log" >&2; fail "MSVC-ABI host"; }
     pass "MSVC-ABI host (clang-cl, lld-link /nodefaultlib) linked against lib/tamrix_map.lib"
+    # The CMake package, found through CMAKE_PREFIX_PATH alone by each kind
+    # of toolchain: each program must link its toolchain's import library,
+    # and its build copies the DLL from the imported target beside it.
+    declare -A consumer_import=([consumer-mingw]=libtamrix_map.dll.a [consumer-msvc]=tamrix_map.lib)
+    for consumer in consumer-mingw consumer-msvc; do
+        if [ "$consumer" = consumer-mingw ]; then
+            source_dir=tests/hosts/consumer program=consumer
+            toolchain=(-DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-$arch.cmake")
+        else
+            source_dir=tests/windows/msvc_consumer program=msvc_host
+            toolchain=(-DCMAKE_TOOLCHAIN_FILE="$root/tests/windows/msvc_consumer/clang-cl.cmake"
+                       -DCMAKE_C_COMPILER_TARGET="$arch-pc-windows-msvc" -DKERNEL32_LIBRARY="$work/kernel32.lib")
+        fi
+        cmake -S "$source_dir" -B "$work/$consumer" "${toolchain[@]}" -DCMAKE_PREFIX_PATH="$folder" \
+            -DCMAKE_BUILD_TYPE=Release >"$work/$consumer.log" 2>&1 &&
+            cmake --build "$work/$consumer" >>"$work/$consumer.log" 2>&1 ||
+            { cat "$work/$consumer.log" >&2; fail "find_package(tamrix_map) against the $platform zip: $consumer"; }
+        # The link command, with the response file of its libraries where the generator writes one.
+        link_files=("$work/$consumer/CMakeFiles/$program.dir/"{link.txt,linkLibs.rsp})
+        grep -qsF "$folder/lib/${consumer_import[$consumer]}" "${link_files[@]}" ||
+            fail "$consumer does not link lib/${consumer_import[$consumer]}: $(cat "${link_files[@]}" 2>/dev/null)"
+        cmp -s "$folder/bin/tamrix_map.dll" "$work/$consumer/tamrix_map.dll" ||
+            fail "$consumer: its build put no copy of bin/tamrix_map.dll beside it"
+        pass "$consumer: find_package(tamrix_map) from ${toolchain[0]##*/}, linked against lib/${consumer_import[$consumer]}"
+    done
+    # A 32-bit toolchain takes no 64-bit folder, and the other way round.
+    other_arch=$([ "$arch" = i686 ] && echo x86_64 || echo i686)
+    if cmake -S tests/hosts/consumer -B "$work/consumer-$other_arch" -DCMAKE_PREFIX_PATH="$folder" \
+           -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-$other_arch.cmake" >"$work/consumer-$other_arch.log" 2>&1; then
+        fail "find_package(tamrix_map) for $other_arch took the $platform zip"
+    fi
+    grep -q "not accepted" "$work/consumer-$other_arch.log" ||
+        { cat "$work/consumer-$other_arch.log" >&2; fail "the $other_arch configure failed, but not on the package's version file"; }
+    pass "find_package(tamrix_map) for $other_arch refuses the $platform zip"
+    # The pkg-config file, read where the folder was unpacked.
+    pc_flags=$(env -u PKG_CONFIG_PATH PKG_CONFIG_LIBDIR="$folder/lib/pkgconfig" pkg-config --cflags --libs tamrix_map) ||
+        fail "pkg-config finds no tamrix_map in the $platform zip"
+    # shellcheck disable=SC2086 # the flags are meant to split
+    "$arch-w64-mingw32-gcc" -std=c99 -Wall -Wextra -Werror -static -o "$work/host-pkg-config.exe" "$host_source" \
+        $pc_flags || fail "MinGW host through pkg-config ($pc_flags)"
+    pass "MinGW host through lib/pkgconfig/tamrix_map.pc: ${pc_flags//"$folder"/FOLDER}"
 
     # The zip's programs in one wine session of their own; the win32 one
     # through run-32bit.sh, in a qemu guest where this kernel runs no
@@ -315,10 +361,16 @@ for target in win64:x86_64:i386:wine64 win32:i686:i386:wine; do
     "${runner[@]}" bash scripts/wine-session.sh "$platform" bash -c '
         "$WINE" "$1/host-mingw.exe" "$2" >"$1/host-mingw.txt" &&
         "$WINE" "$1/msvc_host.exe" "$2" "$3" >"$1/msvc-host.txt" &&
+        "$WINE" "$1/host-pkg-config.exe" "$2" >"$1/host-pkg-config.txt" &&
+        "$WINE" "$1/consumer-mingw/consumer.exe" "$2" >"$1/consumer-mingw.txt" &&
+        "$WINE" "$1/consumer-msvc/msvc_host.exe" "$2" "$3" >"$1/consumer-msvc.txt" &&
         "$WINE" "$4/bin/mapdump.exe" "$2" >"$1/mapdump.txt"' programs "$work" "$sample" "$missing_map" "$folder" \
         </dev/null || fail "the $platform zip's programs under $launcher"
     same_output "$platform MinGW host under $launcher" "$out/expected-host.txt" "$work/host-mingw.txt"
     same_output "$platform MSVC-ABI host under $launcher" "$out/expected-msvc-host.txt" "$work/msvc-host.txt"
+    same_output "$platform pkg-config host under $launcher" "$out/expected-host.txt" "$work/host-pkg-config.txt"
+    same_output "$platform find_package host (MinGW-w64) under $launcher" "$out/expected-host.txt" "$work/consumer-mingw.txt"
+    same_output "$platform find_package host (clang-cl) under $launcher" "$out/expected-msvc-host.txt" "$work/consumer-msvc.txt"
     same_output "$platform bin/mapdump.exe under $launcher" "$out/expected-mapdump.txt" "$work/mapdump.txt"
 done
 

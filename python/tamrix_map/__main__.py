@@ -41,7 +41,7 @@ def main(argv: Optional[List[str]] = None) -> int:
             out.flush()
             return EXIT_PARSED
         status = EXIT_PARSED
-        lines = []
+        lines: List[bytes] = []
         several = len(arguments.files) > 1
         for path in arguments.files:
             try:

@@ -6,7 +6,7 @@ from __future__ import annotations
 import ctypes
 import os
 import sys
-from typing import List, Optional, Tuple, Union
+from typing import List, Optional, Tuple, Type, Union
 
 StrOrBytesPath = Union[str, bytes, "os.PathLike[str]", "os.PathLike[bytes]"]
 
@@ -26,14 +26,17 @@ class MapParseError(Exception):
         super().__init__(message.removesuffix("\n"))
         self.message = message
 
-    def __reduce__(self):  # pickled with the whole message
+    def __reduce__(self) -> Tuple[Type[MapParseError], Tuple[str]]:  # pickled with the whole message
         return (type(self), (self.message,))
 
 
 def _load(path: str) -> ctypes.CDLL:
     # The 32-bit Windows DLL uses stdcall; WinDLL is right for 64-bit too.
-    loader = ctypes.WinDLL if sys.platform == "win32" else ctypes.CDLL
-    library = loader(path)
+    # (An if statement: type checkers know WinDLL on Windows only.)
+    if sys.platform == "win32":
+        library: ctypes.CDLL = ctypes.WinDLL(path)
+    else:
+        library = ctypes.CDLL(path)
     library.MapParse.argtypes = [ctypes.c_char_p]
     library.MapParse.restype = ctypes.c_int32
     library.GetRecordCount.restype = ctypes.c_int32
@@ -72,6 +75,12 @@ def _get_library() -> ctypes.CDLL:
     return _library
 
 
+def _text(value: Optional[bytes]) -> str:
+    # A name or text of the library as Latin-1; ctypes gives None for a
+    # NULL pointer, which the library never hands out.
+    return (value or b"").decode("latin-1")
+
+
 def parse(path: StrOrBytesPath) -> List[Tuple[str, int]]:
     """Returns the records of the map file at `path` as a list of
     (name, address) tuples in file order. Raises MapParseError with the
@@ -81,13 +90,13 @@ def parse(path: StrOrBytesPath) -> List[Tuple[str, int]]:
     library.FreeAllRecords()
     try:
         if library.MapParse(os.fsencode(path)) != 0:
-            raise MapParseError(library.GetErrorMessage().decode("latin-1"))
+            raise MapParseError(_text(library.GetErrorMessage()))
         records: List[Tuple[str, int]] = []
         address = ctypes.c_uint32()
         name = ctypes.c_char_p()
         more = library.GetFirstRecord(ctypes.byref(address), ctypes.byref(name))
         while more == 0:
-            records.append((name.value.decode("latin-1"), address.value))
+            records.append((_text(name.value), address.value))
             more = library.GetNextRecord(ctypes.byref(address), ctypes.byref(name))
         return records
     finally:
@@ -96,4 +105,4 @@ def parse(path: StrOrBytesPath) -> List[Tuple[str, int]]:
 
 def version() -> str:
     """The library's version text."""
-    return _get_library().GetMapDllVersion().decode("latin-1")
+    return _text(_get_library().GetMapDllVersion())

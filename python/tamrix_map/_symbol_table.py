@@ -4,6 +4,8 @@ and compared, with the rules mapdump applies to --lookup and diff."""
 from __future__ import annotations
 
 import bisect
+import itertools
+import os
 from typing import Dict, Iterable, Iterator, List, NamedTuple, Optional, Tuple
 
 from ._binding import StrOrBytesPath, parse
@@ -11,15 +13,20 @@ from ._binding import StrOrBytesPath, parse
 
 class SymbolOffset(NamedTuple):
     """What SymbolTable.lookup found: the symbol at or below the address
-    (its `name` and `address`) and the looked-up address's `offset` from
-    it. str() gives NAME+0xOFFSET, as mapdump --lookup writes it."""
+    (its `name` and `address`), the looked-up address's `offset` from it
+    and, in a table read from several map files, the `file` it came from
+    (the path as given to from_files; None in a table of one file or of
+    records given directly). str() gives NAME+0xOFFSET, then a blank and
+    the file where there is one, as mapdump --lookup writes it."""
 
     name: str
     address: int
     offset: int
+    file: Optional[str] = None
 
     def __str__(self) -> str:
-        return f"{self.name}+0x{self.offset:X}"
+        found = f"{self.name}+0x{self.offset:X}"
+        return found if self.file is None else f"{found} {self.file}"
 
 
 class Change(NamedTuple):
@@ -50,16 +57,20 @@ class SymbolTable:
     tables, each as mapdump does for --lookup, --find and diff.
     """
 
-    __slots__ = ("_records", "_by_address", "_addresses", "_by_name")
+    __slots__ = ("_records", "_files", "_file_ends", "_by_address", "_addresses", "_by_name")
 
     def __init__(self, records: Iterable[Tuple[str, int]] = ()) -> None:
         """Holds `records`, (name, address) pairs as parse() returns them,
         in the order given."""
         self._records: List[Tuple[str, int]] = list(records)
-        # A stable sort: among equal addresses, file order decides which
-        # one lookup() finds.
-        self._by_address = sorted(self._records, key=lambda record: record[1])
-        self._addresses = [address for _, address in self._by_address]
+        # from_files' paths, when several, and the index of the record
+        # after each file's last one.
+        self._files: List[str] = []
+        self._file_ends: List[int] = []
+        # Indexes into _records by address. A stable sort: among equal
+        # addresses, file order decides which one lookup() finds.
+        self._by_address = sorted(range(len(self._records)), key=lambda index: self._records[index][1])
+        self._addresses = [self._records[index][1] for index in self._by_address]
         self._by_name: Dict[str, List[int]] = {}
         for name, address in self._records:
             self._by_name.setdefault(name, []).append(address)
@@ -68,8 +79,15 @@ class SymbolTable:
     def from_files(cls, *paths: StrOrBytesPath) -> SymbolTable:
         """Parses each map file in turn and holds all of their records.
         Raises MapParseError, with the library's message, for the first file
-        that cannot be read or parsed."""
-        return cls(record for path in paths for record in parse(path))
+        that cannot be read or parsed. With several paths (the same one
+        twice counts as two, as in mapdump), lookup() names the file of
+        the symbol it finds."""
+        parsed = [parse(path) for path in paths]
+        table = cls(record for records in parsed for record in records)
+        if len(paths) > 1:
+            table._files = [os.fsdecode(path) for path in paths]
+            table._file_ends = list(itertools.accumulate(len(records) for records in parsed))
+        return table
 
     def __iter__(self) -> Iterator[Tuple[str, int]]:
         return iter(self._records)
@@ -86,8 +104,10 @@ class SymbolTable:
         if above == 0:
             return None
         first = bisect.bisect_left(self._addresses, self._addresses[above - 1], 0, above)
-        name, symbol_address = self._by_address[first]
-        return SymbolOffset(name, symbol_address, address - symbol_address)
+        index = self._by_address[first]
+        name, symbol_address = self._records[index]
+        file = self._files[bisect.bisect_right(self._file_ends, index)] if self._files else None
+        return SymbolOffset(name, symbol_address, address - symbol_address, file)
 
     def addresses(self, name: str) -> List[int]:
         """Every address of the symbols named `name`, in file order; empty
