@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
 """Prints the manylinux platform tag (PEP 600) of an x86-64 shared library:
 manylinux_2_X_x86_64, where 2.X is the highest glibc version its symbols
-need. Fails, naming what is wrong, when the library needs a library
+need, with its older name where it has one (PEP 599's
+manylinux_2_17_x86_64.manylinux2014_x86_64, which older pip knows). Fails, naming what is wrong, when the library needs a library
 outside the manylinux set, or libstdc++ or libgcc_s versions newer than
 the distributions of that glibc ship. On stderr: the versions it needs and
 the symbols that need the highest of them.
@@ -36,6 +37,8 @@ TOOLCHAIN_LIMITS = [
     (31, {"GLIBCXX": (3, 4, 28), "CXXABI": (1, 3, 12), "GCC": (7, 0, 0)}),
     (34, {"GLIBCXX": (3, 4, 29), "CXXABI": (1, 3, 13), "GCC": (7, 0, 0)}),
 ]
+# The names PEP 599 and older gave some of these glibc versions.
+LEGACY_NAMES = {17: "manylinux2014"}
 # Where each kind of version comes from.
 VERSION_LIBRARY = {"GLIBC": {"libc.so.6", "libm.so.6", "libdl.so.2", "librt.so.1", "libpthread.so.0",
                              "libutil.so.1", "libresolv.so.2", "ld-linux-x86-64.so.2"},
@@ -92,6 +95,8 @@ def main(path):
             problems.append(f"needs {text}, newer than the {kind}_{newest} of glibc 2.{minor}'s distributions")
 
     tag = f"manylinux_2_{minor}_x86_64"
+    if minor in LEGACY_NAMES:
+        tag += f".{LEGACY_NAMES[minor]}_x86_64"
     # Which symbols need each version, for the report.
     users = {}
     for line in objdump("-T", path).splitlines():

@@ -58,18 +58,33 @@ done
 
 # A wheel of python/ for one platform, that platform's library beside the
 # module, built offline by Debian's setuptools from a copy of the folder
-# with the version and the platform tag written in.
-build_wheel() {  # platform tag, library, its name in the package
-    local stage=$out/wheel-$1
+# with the version and the platform tag written in. A compressed tag set
+# (manylinux_2_17_x86_64.manylinux2014_x86_64) is built under its first
+# tag and then given the others: bdist_wheel takes one tag only.
+build_wheel() {  # platform tag or tag set, library, its name in the package
+    local stage=$out/wheel-$1 first=${1%%.*} tag
     mkdir -p "$stage/tamrix_map"
     cp python/pyproject.toml LICENSE "$stage/"
     cp python/tamrix_map/*.py python/tamrix_map/py.typed "$stage/tamrix_map/"
     cp "$2" "$stage/tamrix_map/$3"
     echo "$version" >"$stage/VERSION"
-    printf '[bdist_wheel]\nplat_name = %s\n' "$1" >"$stage/setup.cfg"
+    printf '[bdist_wheel]\nplat_name = %s\n' "$first" >"$stage/setup.cfg"
     # Dated with the release, so that the same sources give the same wheel.
-    run_logged "wheel-$1" env SOURCE_DATE_EPOCH="$(dpkg-parsechangelog -l cmake/debian/changelog -S Timestamp)" \
-        /usr/bin/python3 -m build --no-isolation --wheel --outdir "$dist" "$stage"
+    export SOURCE_DATE_EPOCH
+    SOURCE_DATE_EPOCH=$(dpkg-parsechangelog -l cmake/debian/changelog -S Timestamp)
+    run_logged "wheel-$1" /usr/bin/python3 -m build --no-isolation --wheel --outdir "$stage/dist" "$stage"
+    local wheel=$stage/dist/tamrix_map-$version-py3-none-$first.whl
+    if [ "$first" != "$1" ]; then
+        run_logged "wheel-$1.unpack" /usr/bin/python3 -m wheel unpack --dest "$stage/retag" "$wheel"
+        local info=$stage/retag/tamrix_map-$version/tamrix_map-$version.dist-info
+        for tag in $(tr . ' ' <<<"${1#*.}"); do
+            sed -i "/^Tag: py3-none-$first\$/a Tag: py3-none-$tag" "$info/WHEEL"
+        done
+        run_logged "wheel-$1.pack" /usr/bin/python3 -m wheel pack --dest-dir "$stage/retagged" \
+            "$stage/retag/tamrix_map-$version"
+        wheel=$(echo "$stage"/retagged/*.whl)
+    fi
+    mv "$wheel" "$dist/tamrix_map-$version-py3-none-$1.whl"
 }
 strip --strip-unneeded -o "$out/libtamrix_map.so.1" "$out/linux/libtamrix_map.so.$version"
 # The Linux wheel's tag says which systems it runs on: the glibc its

@@ -183,7 +183,8 @@ with zipfile.ZipFile(wheel) as archive:
     wanted = sorted([f"tamrix_map/{name}" for name in (*modules, "py.typed", library)]
                     + [info + name for name in ("LICENSE", "METADATA", "RECORD", "WHEEL", "top_level.txt")])
     assert names == wanted, f"holds {names}"
-    assert f"\nTag: py3-none-{platform}\n" in archive.read(info + "WHEEL").decode(), "wrong tag"
+    tags = [line for line in archive.read(info + "WHEEL").decode().splitlines() if line.startswith("Tag: ")]
+    assert tags == [f"Tag: py3-none-{tag}" for tag in platform.split(".")], f"tags {tags}"
     metadata = archive.read(info + "METADATA").decode()
     assert f"Name: tamrix-map\nVersion: {version}\n" in metadata, metadata
     recorded = set()
