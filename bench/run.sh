@@ -31,24 +31,23 @@ while (($#)); do
   esac
 done
 
+# The builds are the presets' of the same names (CMakePresets.json); a
+# --build-dir tree is used as it is configured.
+if [ ! -f "$build_dir/CMakeCache.txt" ]; then
+  [ "$build_dir" = build/bench ] || { echo "bench/run.sh: $build_dir is no configured build tree" >&2; exit 2; }
+  cmake --preset bench >/dev/null
+fi
 if [ "$script" = 32bit ]; then
-  bench_options=(-DCMAKE_BUILD_TYPE=RelWithDebInfo -DTAMRIX_MAP_BUILD_TESTS=OFF -DTAMRIX_MAP_BUILD_MAPDUMP=OFF)
-  for tree in "$build_dir-i686:auto" "$build_dir-i686-portable:portable"; do
-    [ -f "${tree%:*}/CMakeCache.txt" ] ||
-      cmake -S . -B "${tree%:*}" --toolchain cmake/linux-i686.cmake "${bench_options[@]}" \
-        "-DTAMRIX_MAP_TARGETS=${tree#*:}" >/dev/null
-    cmake --build "${tree%:*}" -j 2 --target parse_map >/dev/null
+  for preset in bench-i686 bench-i686-portable; do
+    [ -f "build/$preset/CMakeCache.txt" ] || cmake --preset "$preset" >/dev/null
+    cmake --build --preset "$preset" -j 2 >/dev/null
   done
-  [ -f "$build_dir/CMakeCache.txt" ] || cmake -S . -B "$build_dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
   cmake --build "$build_dir" -j 2 --target gen_map parse_map >/dev/null
   gcc -m32 -O2 -shared -fPIC bench/byte_loop_memchr.c -o "$build_dir/byte_loop_memchr.so"
-  exec python3 bench/product_counts.py --x86-64-build "$build_dir" --i686-build "$build_dir-i686" \
-    --i686-portable-build "$build_dir-i686-portable" --preload "$root/$build_dir/byte_loop_memchr.so" \
+  exec python3 bench/product_counts.py --x86-64-build "$build_dir" --i686-build build/bench-i686 \
+    --i686-portable-build build/bench-i686-portable --preload "$root/$build_dir/byte_loop_memchr.so" \
     --data-dir build/bench-data "${args[@]}"
 fi
 
-if [ ! -f "$build_dir/CMakeCache.txt" ]; then
-  cmake -S . -B "$build_dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-fi
 cmake --build "$build_dir" -j 2 --target "${targets[@]}" >/dev/null
 python3 "$script" --build-dir "$build_dir" --data-dir build/bench-data "${args[@]}"

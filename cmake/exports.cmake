@@ -7,7 +7,8 @@
 #   symbols                  the Debian symbols file of libtamrix-map1
 #   tamrix_map_exports.h     TAMRIX_MAP_EXPORTS(ROW): ROW(ordinal, name, bytes)
 #                            for each, for the Windows tests
-# tamrix_map_export_table holds the table's path for the checks.
+# tamrix_map_export_table holds the table's path for the checks, and
+# tamrix_map_export_names the names in the order of their ordinals.
 set(tamrix_map_export_table ${PROJECT_SOURCE_DIR}/api/exports.txt)
 set_property(DIRECTORY ${PROJECT_SOURCE_DIR} APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${tamrix_map_export_table})
 set(tamrix_map_exports_dir ${CMAKE_BINARY_DIR}/exports)
@@ -36,6 +37,7 @@ foreach(line IN LISTS export_lines)
   string(APPEND stdcall_def "    ${name}@${bytes} @${ordinal}\n")
   list(APPEND symbol_lines " ${name}@Base ${PROJECT_VERSION}")
   string(APPEND rows " \\\n    ROW(${ordinal}, ${name}, ${bytes})")
+  list(APPEND tamrix_map_export_names ${name})
 endforeach()
 # dpkg-gensymbols wants the symbols sorted.
 list(SORT symbol_lines)

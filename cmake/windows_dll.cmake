@@ -53,7 +53,7 @@ if(MINGW)
   target_link_options(tamrix_map PRIVATE -static)
   tamrix_map_win32_threads(tamrix_map)  # its layers are compiled so too (cmake/layers.cmake)
   # The oldest Windows the DLL loads on: XP SP3 for 32 bits, XP x64 (5.2)
-  # for 64; scripts/check-win32-dll.sh holds its KERNEL32 imports to XP's.
+  # for 64; tests/windows/test_dll_static.py holds its KERNEL32 imports to XP's.
   if(CMAKE_SIZEOF_VOID_P EQUAL 4)
     set(windows_minor 1)
   else()

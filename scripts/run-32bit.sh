@@ -38,6 +38,7 @@
 # script's init does: a per-machine cache, so that every clone and build
 # folder shares them.
 set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
 
 if [ $# -eq 0 ]; then
     echo "usage: run-32bit.sh COMMAND [ARG...]" >&2
@@ -64,15 +65,7 @@ trap 'exit 130' INT TERM
 # kernels that run 32-bit code answer it, kernels whose IA-32 emulation is
 # off make it fault.
 kernel_runs_32bit_code() {
-    cat >"$work/ia32_probe.c" <<'C'
-#include <unistd.h>
-int main(void) {
-    long result = 20; /* getpid in the 32-bit system call table */
-    __asm__ volatile("int $0x80" : "+a"(result) : : "memory");
-    return result == (long)getpid() ? 0 : 1;
-}
-C
-    cc -o "$work/ia32_probe" "$work/ia32_probe.c"
+    cc -o "$work/ia32_probe" "$root/scripts/guest/ia32_probe.c"
     # The subshell waits for the probe, so a fault's report is silenced too.
     (ulimit -c 0; "$work/ia32_probe"; exit $?) 2>/dev/null
 }
@@ -84,109 +77,7 @@ if [ "${RUN_32BIT_GUEST:-0}" != 1 ] && kernel_runs_32bit_code; then
 fi
 
 # --- The guest's kernel and initramfs --------------------------------------
-
-# The guest's /init: modules, the host's / read-only under a tmpfs overlay,
-# the writable shares, then COMMAND in a chroot. Its output goes to the
-# virtio ports named stdout and stderr, its status to the control share.
-read -r -d '' guest_init <<'INIT' || true
-#!/bin/busybox sh
-/bin/busybox --install -s /bin
-export PATH=/bin
-mount -t proc proc /proc
-mount -t sysfs sys /sys
-mount -t devtmpfs dev /dev
-for module in $(cat /modules/order); do insmod "/modules/$module" || echo "init: insmod $module failed"; done
-share() { mount -t 9p -o "trans=virtio,version=9p2000.L,cache=loose,msize=262144$3" "$1" "$2"; }
-mkdir -p /lower /memory /root /control
-share control /control "" &&
-share host /lower ",ro" &&
-mount -t tmpfs -o mode=0755 memory /memory &&
-mkdir -p /memory/upper /memory/work &&
-mount -t overlay -o lowerdir=/lower,upperdir=/memory/upper,workdir=/memory/work overlay /root &&
-mount -t proc proc /root/proc &&
-mount -t sysfs sys /root/sys &&
-mount -t devtmpfs dev /root/dev &&
-mkdir -p /root/dev/pts /root/dev/shm &&
-mount -t devpts devpts /root/dev/pts &&
-mount -t tmpfs shm /root/dev/shm || { echo "init: mounting the root failed"; poweroff -f; }
-# Writable host folders, "TAG PATH" a line, outer folders first.
-while read -r tag path; do
-    mkdir -p "/root$path" && share "$tag" "/root$path" "" || { echo "init: mounting $path failed"; poweroff -f; }
-done </control/mounts
-for port in /sys/class/virtio-ports/*; do
-    ln -s "/dev/${port##*/}" "/dev/guest-$(cat "$port/name")"
-done
-cp /control/command.sh /root/run/run-32bit-command.sh
-chroot /root /bin/bash /run/run-32bit-command.sh </dev/null >/dev/guest-stdout 2>/dev/guest-stderr
-echo $? >/control/status
-sync
-poweroff -f
-INIT
-
-cache_root=${RUN_32BIT_CACHE:-}
-if [ -z "$cache_root" ]; then
-    cache_root=/var/cache/tamrix_map-32bit
-    mkdir -p "$cache_root" 2>/dev/null && [ -w "$cache_root" ] || cache_root=${XDG_CACHE_HOME:-$HOME/.cache}/tamrix_map-32bit
-fi
-modules_wanted=(virtio_pci virtio_console 9pnet_virtio 9p overlay)
-
-# The kernel package linux-image-amd64 depends on, e.g. linux-image-6.1.0-57-amd64.
-kernel_package=$(dpkg-query -W -f='${Depends}' linux-image-amd64 2>/dev/null | grep -o 'linux-image-[^ ,]*' | head -n 1) || true
-if [ -z "$kernel_package" ]; then
-    echo "run-32bit.sh: the guest needs linux-image-amd64, qemu-system-x86 and busybox-static (bash scripts/install-deps.sh)" >&2
-    exit 125
-fi
-kernel_version=${kernel_package#linux-image-}
-package_version=$(dpkg-query -W -f='${Version}' "$kernel_package")
-init_hash=$(printf '%s\n%s\n' "$guest_init" "${modules_wanted[*]}" | sha256sum | cut -c 1-12)
-guest_files=$cache_root/$kernel_version-$package_version-$init_hash
-
-# make_guest_files FOLDER: the kernel and an initramfs with busybox, the
-# init and the modules it loads, in the order their dependencies ask for.
-make_guest_files() {
-    local folder=$1 tree=$1.tree modules_dir=/lib/modules/$kernel_version
-    mkdir -p "$tree/bin" "$tree/modules" "$tree/proc" "$tree/sys" "$tree/dev"
-    cp /bin/busybox "$tree/bin/busybox"
-    printf '%s\n' "$guest_init" >"$tree/init"
-    chmod 755 "$tree/init"
-    local ordered=() module
-    add_module() {
-        local path dependency
-        path=$(awk -F: -v name="$1" '{ base = $1; sub(/.*\//, "", base); sub(/\.ko.*/, "", base); gsub(/-/, "_", base) }
-            base == name { print; exit }' "$modules_dir/modules.dep")
-        [ -n "$path" ] || { echo "run-32bit.sh: no module $1 in $modules_dir" >&2; return 1; }
-        for dependency in ${path#*:}; do
-            dependency=${dependency##*/}
-            dependency=${dependency%%.ko*}
-            add_module "${dependency//-/_}"
-        done
-        path=${path%%:*}
-        [[ " ${ordered[*]} " == *" ${path##*/} "* ]] && return 0
-        case $path in
-            *.ko.xz) xz -dc "$modules_dir/$path" >"$tree/modules/$(basename "$path" .xz)" ;;
-            *.ko.zst) zstd -qdc "$modules_dir/$path" >"$tree/modules/$(basename "$path" .zst)" ;;
-            *) cp "$modules_dir/$path" "$tree/modules/" ;;
-        esac
-        ordered+=("$(basename "${path%.xz}" .zst)")
-    }
-    for module in "${modules_wanted[@]}"; do add_module "$module"; done
-    printf '%s\n' "${ordered[@]}" >"$tree/modules/order"
-    (cd "$tree" && find . | busybox cpio -o -H newc 2>/dev/null | gzip -1) >"$folder/initramfs.img"
-    cp "/boot/vmlinuz-$kernel_version" "$folder/vmlinuz"
-    rm -rf "$tree"
-}
-
-if [ ! -f "$guest_files/initramfs.img" ]; then
-    mkdir -p "$cache_root"
-    new=$(mktemp -d "$cache_root/new.XXXXXX")
-    make_guest_files "$new"
-    chmod 755 "$new"
-    # Another run may have made them meanwhile: the first one stays.
-    mv -T "$new" "$guest_files" 2>/dev/null || rm -rf "$new"
-    for old in "$cache_root"/*; do
-        [ "$old" = "$guest_files" ] || [[ $old == */new.* ]] || rm -rf "$old"
-    done
-fi
+guest_files=$(bash "$root/scripts/guest/make-guest-files.sh") || exit 125
 
 # --- The run -----------------------------------------------------------
 

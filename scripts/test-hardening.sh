@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Hardening gates: the test suite under AddressSanitizer and UBSan and under
 # valgrind, a warning-free clang build, the heap audit, the committed fuzz
-# inputs and a fixed fuzzing budget per target, and a coverage floor.
+# inputs and a fixed fuzzing budget per target, and a coverage floor. Each
+# build is the CMake preset of its name (asan, clang, fuzz, coverage).
 #   TAMRIX_FUZZ_SECONDS  fuzzing budget per target (default 60)
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -15,9 +16,10 @@ fuzz_targets=(map_parse_fuzzer allocation_failure_fuzzer scanner_differential_fu
 # Coverage of our own sources must not drop below these (percent).
 line_floor=98
 branch_floor=91
-out=build/hardening
+out=build/hardening  # the presets' build trees are here too
 mkdir -p "$out"
 started=$SECONDS
+source scripts/results.sh
 
 stage() { echo "== $* ($((SECONDS - started)) s)"; }
 
@@ -35,75 +37,41 @@ run_logged() {
     fi
 }
 
-configure_and_build() {  # name, then cmake options
-    local name=$1
-    shift
-    run_logged "$name.configure" '' cmake -S . -B "$out/$name" -DTAMRIX_MAP_WARNINGS_AS_ERRORS=ON "$@"
-    run_logged "$name.build" '' cmake --build "$out/$name" -j "$jobs"
+configure_and_build() {  # preset
+    run_logged "$1.configure" '' cmake --preset "$1"
+    run_logged "$1.build" '' cmake --build --preset "$1" -j "$jobs"
+}
+
+# ctest of a preset, its results recorded for the stage summary.
+run_ctest() {  # preset
+    # shellcheck disable=SC2046 # the option and its value are two words
+    run_logged "$1.tests" 'tests passed' ctest --preset "$1" -j "$jobs" $(ctest_results "$1")
 }
 
 stage "AddressSanitizer and UBSan, leak detection on (g++)"
-sanitize="-fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer"
-configure_and_build asan -DCMAKE_BUILD_TYPE=Debug \
-    -DCMAKE_C_COMPILER=gcc -DCMAKE_CXX_COMPILER=g++ \
-    "-DCMAKE_C_FLAGS=$sanitize" "-DCMAKE_CXX_FLAGS=$sanitize" \
-    "-DCMAKE_EXE_LINKER_FLAGS=$sanitize" "-DCMAKE_SHARED_LINKER_FLAGS=$sanitize"
-# Hosts built outside this build (the installed-tree consumers) and the
-# Python interpreter would load the instrumented library without the
-# sanitizer runtime; they are left to the other builds.
-run_logged asan.tests 'tests passed' env \
-    ASAN_OPTIONS=detect_leaks=1:halt_on_error=1:strict_string_checks=1:detect_stack_use_after_return=1 \
-    UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
-    ctest --test-dir "$out/asan" -j "$jobs" --output-on-failure \
-    -E '^(consumer_cmake_package|consumer_pkg_config|python_module)$'
+configure_and_build asan
+run_ctest asan
 
-stage "clang++ build, warnings as errors"
-# Its tests run under valgrind, which reads DWARF 4.
-valgrind="/usr/bin/valgrind;-q;--error-exitcode=1;--leak-check=full"
-valgrind+=";--show-leak-kinds=definite,indirect,possible;--errors-for-leak-kinds=definite,indirect,possible"
-configure_and_build clang -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-    -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
-    -DCMAKE_C_FLAGS=-gdwarf-4 -DCMAKE_CXX_FLAGS=-gdwarf-4 \
-    "-DCMAKE_CROSSCOMPILING_EMULATOR=$valgrind"
+stage "clang++ build, warnings as errors; the heap audit (the static check heap_audit)"
+configure_and_build clang
 grep -q valgrind "$out/clang/tests/CTestTestfile.cmake" ||
     { echo "CMake did not put valgrind in front of the tests"; exit 1; }
-
-stage "heap audit: only core/heap.cpp calls the C heap"
-# The exception that carries a scanner error out of the parser is the C++
-# runtime's; it falls back on the runtime's emergency pool.
-audit_failed=0
-while IFS= read -r object; do
-    allowed='^$'
-    case "$object" in
-        */heap.cpp.o) allowed='^(malloc|aligned_alloc|realloc|free)$' ;;
-        */scan_buffer.cpp.o) allowed='^__cxa_allocate_exception$' ;;
-    esac
-    for call in $(nm -u "$object" | awk '{print $2}'); do
-        if grep -qE '^(malloc|calloc|realloc|free|strdup|strndup|aligned_alloc|posix_memalign|_Zn[wa]m.*|_Zd[la]Pv.*|__cxa_allocate_exception)$' <<<"$call" &&
-            ! grep -qE "$allowed" <<<"$call"; then
-            echo "$object calls $call"
-            audit_failed=1
-        fi
-    done
-done < <(find "$out"/clang/{core,records,reader,api}/CMakeFiles/tamrix_map_*.dir -name '*.o' | sort)
-((audit_failed == 0)) || exit 1
-echo "ok"
+# shellcheck disable=SC2046
+run_logged heap_audit '' ctest --preset clang -L static -R '^heap_audit$' $(ctest_results heap-audit)
 
 stage "valgrind memcheck over the test suite (clang build)"
-run_logged valgrind.tests 'tests passed' ctest --test-dir "$out/clang" -j "$jobs" --output-on-failure
+# shellcheck disable=SC2046
+run_logged valgrind.tests 'tests passed' ctest --preset clang -LE static -j "$jobs" $(ctest_results valgrind)
 
 stage "fuzz targets (clang, libFuzzer): committed inputs"
-configure_and_build fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-    -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
-    -DTAMRIX_MAP_BUILD_FUZZERS=ON -DTAMRIX_MAP_BUILD_TESTS=OFF \
-    -DTAMRIX_MAP_BUILD_MAPDUMP=OFF -DTAMRIX_MAP_BUILD_BENCH=OFF
+configure_and_build fuzz
 export ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1
 for target in "${fuzz_targets[@]}"; do
     inputs=(fuzz/corpus/"${target%_fuzzer}"/*)
     if [ -d fuzz/regressions/"${target%_fuzzer}" ]; then
         inputs+=(fuzz/regressions/"${target%_fuzzer}"/*)
     fi
-    run_logged "$target.replay" '' "$out/fuzz/fuzz/$target" "${inputs[@]}"
+    check "$target-inputs" run_logged "$target.replay" '' "$out/fuzz/fuzz/$target" "${inputs[@]}"
     echo "$target: ${#inputs[@]} committed inputs replayed"
 done
 
@@ -120,7 +88,7 @@ done
 fuzz_failed=0
 for i in "${!fuzz_targets[@]}"; do
     target=${fuzz_targets[$i]}
-    if wait "${pids[$i]}"; then
+    if check "$target-fuzzing" wait "${pids[$i]}"; then
         grep -E '^#[0-9]+[[:space:]]+DONE|^stat::(number_of_executed_units|average_exec_per_sec)' \
             "$out/$target.log" | sed "s/^/$target: /" || true
     else
@@ -133,16 +101,13 @@ done
 ((fuzz_failed == 0)) || exit 1
 
 stage "coverage of our own sources (g++ --coverage)"
-configure_and_build coverage -DCMAKE_BUILD_TYPE=Debug \
-    -DCMAKE_C_COMPILER=gcc -DCMAKE_CXX_COMPILER=g++ \
-    -DCMAKE_C_FLAGS=--coverage -DCMAKE_CXX_FLAGS=--coverage \
-    -DCMAKE_EXE_LINKER_FLAGS=--coverage -DCMAKE_SHARED_LINKER_FLAGS=--coverage
+configure_and_build coverage
 find "$out/coverage" -name '*.gcda' -delete
-run_logged coverage.tests 'tests passed' ctest --test-dir "$out/coverage" -j "$jobs" --output-on-failure
+run_ctest coverage
 # Our sources are the library's directories, with the grammar that bison
 # reads; not the generated parser, the tests' flex oracle or GoogleTest.
 # Branches that only exception handling adds are left out.
-run_logged coverage.report '^(lines|branches):' \
+check coverage-floor run_logged coverage.report '^(lines|branches):' \
     gcovr --root . --object-directory "$out/coverage" \
     --exclude-directories '.*/CMakeFiles/[0-9.]+$' \
     --filter 'core/' --filter 'records/' --filter 'reader/' --filter 'api/' \

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # The Windows stage. What runs where:
 #   i686   tamrix_map.dll, the one users ship: built with MinGW-w64 and
-#          checked statically (export table, imports, SSE2 code only
-#          behind cpuid, how each export returns); then every test of its tree runs under wine32 in a
+#          checked statically (the CTest tests labelled static: export
+#          table, imports, SSE2 code only behind cpuid, how each export
+#          returns); then every other test of its tree runs under wine32 in a
 #          fresh win32 prefix (the GoogleTest suites, the C hosts, the
 #          Windows host, mapdump's unit tests, the stack contract, 1,000
 #          loads and unloads), and so does the host linked the MSVC way.
@@ -19,7 +20,7 @@
 #          bytes, standard error and exit status as the Linux mapdump for
 #          every map file under tests/ and examples/, for a generated 16 MiB
 #          map and over the replay corpus; the MSVC-ABI hosts print the same
-#          bytes as their Linux build.
+#          bytes as their Linux build (scripts/windows-runs.sh).
 # test-windows.sh --wine32-tests is the part that runs in the win32 session.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -27,6 +28,7 @@ cd "$root"
 
 jobs=$(nproc)
 started=$SECONDS
+# The builds are the presets' of the same names (CMakePresets.json).
 i686_build=build/mingw-i686
 x86_64_build=build/mingw-x86_64
 i686_portable_build=build/mingw-i686-portable  # the i686 DLL held to its portable target
@@ -35,90 +37,7 @@ compare_dir=build/windows-compare
 replay_corpus=$linux_build/tests/replay/corpus
 
 source scripts/wine.sh
-
-# --- Runs ----------------------------------------------------------------
-# same_run WHAT ARCH LOADER DIR ARG...: mapdump and its Windows build run in
-# DIR with the same arguments must write the same standard output, the
-# same standard error (read with LF line ends: Windows writes CR LF to a
-# text-mode stderr) and exit with the same status.
-same_run() {
-    local what=$1 arch=$2 loader=$3 dir=$4 out=$root/$compare_dir/$arch/$1
-    shift 4
-    (cd "$dir" && "$root/$linux_build/tools/mapdump/mapdump" "$@" >"$out.linux" 2>"$out.linux.err" &&
-        echo "exit 0" || echo "exit $?") >>"$out.linux"
-    (cd "$dir" && "$loader" "$root/build/mingw-$arch/bin/mapdump.exe" "$@" >"$out.windows" 2>"$out.windows.err" \
-        </dev/null && echo "exit 0" || echo "exit $?") >>"$out.windows"
-    sed -i 's/\r$//' "$out.windows.err"
-    cmp -s "$out.linux" "$out.windows" && cmp -s "$out.linux.err" "$out.windows.err" && return 0
-    echo "FAIL: mapdump for $arch prints other bytes than on Linux for $what" >&2
-    cmp "$out.linux" "$out.windows" >&2 || true
-    cmp "$out.linux.err" "$out.windows.err" >&2 || true
-    return 1
-}
-
-# compare ARCH LOADER: mapdump and the MSVC-ABI host of one Windows build
-# against their Linux builds, run from the repository's root so that the
-# paths they print are the same.
-compare() {
-    local arch=$1 loader=$2 map paths=() differing=0 runs=0 runs_differing=0 i
-    local maps=($(find tests examples -name '*.map' | sort) "$compare_dir/generated-16MiB.map")
-    for map in "${maps[@]}"; do
-        same_run "$(echo "$map" | tr '/' '_')" "$arch" "$loader" . "$map" || differing=$((differing + 1))
-    done
-    echo "$arch mapdump.exe: the same bytes as Linux for ${#maps[@]} map files ($((${#maps[@]} - differing)) of ${#maps[@]})"
-    # The replay corpus, 500 paths a run, those of printable ASCII only: a
-    # command line hands other bytes on in the code page of the day. (No
-    # process substitution: the 32-bit guest has no /dev/fd.)
-    grep -a -E '^[ -~]+$' "$replay_corpus/paths.txt" >"$compare_dir/$arch/corpus-paths"
-    mapfile -t paths <"$compare_dir/$arch/corpus-paths"
-    if ((${#paths[@]} < 1000)); then
-        echo "FAIL: only ${#paths[@]} paths of the replay corpus for mapdump" >&2
-        differing=$((differing + 1))
-    fi
-    for ((i = 0; i < ${#paths[@]}; i += 500, runs += 1)); do
-        same_run "replay-corpus-$i" "$arch" "$loader" "$replay_corpus" "${paths[@]:i:500}" ||
-            runs_differing=$((runs_differing + 1))
-    done
-    echo "$arch mapdump.exe over the replay corpus: ${#paths[@]} files in $runs runs, the same output, errors" \
-        "and exit status as Linux in $((runs - runs_differing)) of $runs"
-    differing=$((differing + runs_differing))
-    local host_args=(tests/data/mixed.map examples/sample.map tests/data/no-such.map)
-    "$compare_dir/msvc_host" "${host_args[@]}" >"$compare_dir/msvc_host.linux"
-    "$loader" "$compare_dir/$arch/msvc_host.exe" "${host_args[@]}" >"$compare_dir/$arch/msvc_host.out" </dev/null
-    echo "$arch MSVC-ABI host (clang-cl, lld-link, tamrix_map.lib) says:"
-    sed -n '1,5p; /^MapParse tests.data.no-such/,$p' "$compare_dir/$arch/msvc_host.out" | sed 's/^/    /'
-    if ! cmp "$compare_dir/msvc_host.linux" "$compare_dir/$arch/msvc_host.out"; then
-        echo "FAIL: the $arch MSVC-ABI host prints other bytes than on Linux" >&2
-        differing=$((differing + 1))
-    fi
-    return $((differing != 0))
-}
-
-# replay NAME LOADER BUILD: the replay corpus through the build's DLL, in
-# one process; its last line says how many files it replayed and how many
-# differ.
-replay() {
-    local name=$1 loader=$2 build=$3 started=$SECONDS status=0
-    echo "$name replay through tamrix_map.dll:"
-    "$loader" "$build/bin/replay_host.exe" "$replay_corpus" </dev/null || status=$?
-    echo "$name replay took $((SECONDS - started)) s"
-    return $status
-}
-
-# run_tests ARCH LOADER BUILD [CTEST_OPTION...]: the comparisons and ctest
-# of the build, with the prefix's server running.
-run_tests() {
-    local arch=$1 loader=$2 build=$3 status=0
-    shift 3
-    replay "$arch" "$loader" "$build" || status=1
-    # The portable target, which processors without SSE2 run.
-    if [ "$arch" = i686 ]; then
-        replay "i686 portable-target" "$loader" "$i686_portable_build" || status=1
-    fi
-    compare "$arch" "$loader" || status=1
-    ctest --test-dir "$build" --output-on-failure --timeout 1500 "$@" || status=1
-    return $status
-}
+source scripts/windows-runs.sh
 
 # The 32-bit runs, inside scripts/wine-session.sh win32 (through
 # scripts/run-32bit.sh). Both of the guest's processors are used: its
@@ -165,30 +84,31 @@ wait_for_prefix() {
 }
 
 # --- Builds and static checks ----------------------------------------------
+# build_and_check PRESET: builds it and runs its static checks, which need
+# no wine; there must be some.
+build_and_check() {
+    cmake --preset "$1" >/dev/null
+    cmake --build --preset "$1" -j "$jobs"
+    [ "$(ctest --preset "$1" -N -L static | grep -c 'Test #')" -gt 0 ] ||
+        { echo "FAIL: $1 has no static checks (python3-pytest missing?)" >&2; return 1; }
+    # shellcheck disable=SC2046 # the option and its value are two words
+    ctest --preset "$1" -L static $(ctest_results "static-$1")
+}
+failed=0
 echo "== Windows i686: tamrix_map.dll and its tests"
-cmake -S . -B "$i686_build" -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake \
-    -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTAMRIX_MAP_WARNINGS_AS_ERRORS=ON >/dev/null
-cmake --build "$i686_build" -j "$jobs"
-bash scripts/check-win32-dll.sh "$i686_build/bin/tamrix_map.dll"
+build_and_check mingw-i686 || failed=1
 # The same DLL held to its portable target, for the replay.
-cmake -S . -B "$i686_portable_build" -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake \
-    -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTAMRIX_MAP_WARNINGS_AS_ERRORS=ON -DTAMRIX_MAP_TARGETS=portable >/dev/null
-cmake --build "$i686_portable_build" -j "$jobs" --target replay_host >/dev/null
+cmake --preset mingw-i686-portable >/dev/null
+cmake --build --preset mingw-i686-portable -j "$jobs" >/dev/null
 
 echo "== Windows x86_64: tamrix_map.dll and its tests"
-cmake -S . -B "$x86_64_build" -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-x86_64.cmake \
-    -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTAMRIX_MAP_WARNINGS_AS_ERRORS=ON >/dev/null
-cmake --build "$x86_64_build" -j "$jobs"
-bash scripts/check-dll-imports.sh "$x86_64_build/bin/tamrix_map.dll"
+build_and_check mingw-x86_64 || failed=1
 
 # The Linux side of the comparisons: mapdump, the library, gen_map, the
 # replay corpus with its expected results and the MSVC-ABI host's source
 # built with the C library.
-if [ ! -f "$linux_build/CMakeCache.txt" ]; then
-    cmake -S . -B "$linux_build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTAMRIX_MAP_BUILD_BENCH=ON \
-        -DTAMRIX_MAP_BUILD_MAPDUMP=ON >/dev/null
-fi
-cmake --build "$linux_build" -j "$jobs" --target mapdump gen_map replay_corpus >/dev/null
+[ -f "$linux_build/CMakeCache.txt" ] || cmake --preset linux >/dev/null
+cmake --build --preset linux -j "$jobs" --target mapdump gen_map replay_corpus >/dev/null
 linux_lib_dir=$(dirname "$(find "$linux_build" -maxdepth 3 -name 'libtamrix_map.so' -print -quit)")
 cc -O2 -Wall -Wextra -Werror -Iinclude tests/windows/msvc_host.c -o "$compare_dir/msvc_host" \
     -L"$linux_lib_dir" -ltamrix_map -Wl,-rpath,"$root/$linux_lib_dir"
@@ -200,7 +120,6 @@ done
 "$linux_build/bench/gen_map" "$compare_dir/generated-16MiB.map" 16777216 >/dev/null
 echo "builds done: $((SECONDS - started)) s"
 
-failed=0
 wait_for_prefix "$boot64" build/wineprefix-win64.path
 echo "== x86_64 under wine64 (prefix ready $((SECONDS - boot_started)) s after its boot began)"
 export WINEPREFIX=${prefixes[-1]}
@@ -224,7 +143,7 @@ fi
 echo "run-32bit.sh: exit status and output passed through ($((SECONDS - check_started)) s)"
 i686_started=$SECONDS
 windows_guest_started_at=$(date +%s) WINE_SESSION_SAVED=$win32_prefix_saved \
-    RUN_32BIT_ENV="windows_guest_started_at WINE_SESSION_SAVED" RUN_32BIT_TIMEOUT=3000 \
+    RUN_32BIT_ENV="windows_guest_started_at WINE_SESSION_SAVED TAMRIX_MAP_RESULTS" RUN_32BIT_TIMEOUT=3000 \
     bash scripts/run-32bit.sh bash scripts/wine-session.sh win32 bash scripts/test-windows.sh --wine32-tests ||
     failed=1
 echo "i686 runs: $((SECONDS - i686_started)) s"
