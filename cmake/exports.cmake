@@ -17,8 +17,8 @@ file(STRINGS ${tamrix_map_export_table} export_lines REGEX "^[^#]")
 set(version_script "{\n  global:\n")
 set(def "LIBRARY tamrix_map.dll\nEXPORTS\n")
 set(stdcall_def "LIBRARY tamrix_map.dll\nEXPORTS\n")
-set(symbols "libtamrix_map.so.${PROJECT_VERSION_MAJOR} libtamrix-map${PROJECT_VERSION_MAJOR} #MINVER#\n"
-            "* Build-Depends-Package: libtamrix-map-dev\n")
+string(CONCAT symbols "libtamrix_map.so.${PROJECT_VERSION_MAJOR} libtamrix-map${PROJECT_VERSION_MAJOR} #MINVER#\n"
+                      "* Build-Depends-Package: libtamrix-map-dev\n")
 set(rows "")
 set(expected_ordinal 1)
 foreach(line IN LISTS export_lines)
@@ -44,8 +44,8 @@ list(SORT symbol_lines)
 list(JOIN symbol_lines "\n" symbol_lines)
 string(APPEND symbols "${symbol_lines}\n")
 string(APPEND version_script "  local:\n    *;\n};\n")
-set(header "/* Made by cmake/exports.cmake from api/exports.txt: the library's exports. */\n"
-           "#define TAMRIX_MAP_EXPORTS(ROW)${rows}\n")
+string(CONCAT header "/* Made by cmake/exports.cmake from api/exports.txt: the library's exports. */\n"
+                     "#define TAMRIX_MAP_EXPORTS(ROW)${rows}\n")
 
 # Rewritten only when the text changes, so that nothing relinks for nothing.
 function(tamrix_map_write_export_file name content)

@@ -1,10 +1,7 @@
 #include "targets.h"
 
-#if defined(__i386__) || defined(__x86_64__)
+#if TAMRIX_MAP_X86_TARGETS
 #include <cpuid.h>
-#define TAMRIX_MAP_X86_TARGETS 1
-#else
-#define TAMRIX_MAP_X86_TARGETS 0
 #endif
 
 namespace tamrix {

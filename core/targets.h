@@ -6,6 +6,13 @@
 // has SSE2.
 #pragma once
 
+// Whether this build holds the x86 targets, sse2 and avx2.
+#if defined(__i386__) || defined(__x86_64__)
+#define TAMRIX_MAP_X86_TARGETS 1
+#else
+#define TAMRIX_MAP_X86_TARGETS 0
+#endif
+
 namespace tamrix {
 
 enum class Target { portable, sse2, avx2 };

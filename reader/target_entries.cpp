@@ -5,12 +5,6 @@
 #include "map_reader.h"
 #include "targets.h"
 
-#if defined(__i386__) || defined(__x86_64__)
-#define TAMRIX_MAP_X86_TARGETS 1
-#else
-#define TAMRIX_MAP_X86_TARGETS 0
-#endif
-
 namespace tamrix {
 
 namespace portable {

@@ -3,7 +3,7 @@
 # valgrind, a warning-free clang build, the heap audit, the committed fuzz
 # inputs and a fixed fuzzing budget per target, and a coverage floor. Each
 # build is the CMake preset of its name (asan, clang, fuzz, coverage).
-#   TAMRIX_FUZZ_SECONDS  fuzzing budget per target (default 60)
+#   TAMRIX_MAP_FUZZ_SECONDS  fuzzing budget per target (default 60)
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
@@ -11,7 +11,7 @@ cd "$root"
 bash scripts/install-deps.sh
 
 jobs=$(($(nproc) < 2 ? $(nproc) : 2))
-fuzz_seconds=${TAMRIX_FUZZ_SECONDS:-60}
+fuzz_seconds=${TAMRIX_MAP_FUZZ_SECONDS:-60}
 fuzz_targets=(map_parse_fuzzer allocation_failure_fuzzer scanner_differential_fuzzer)
 # Coverage of our own sources must not drop below these (percent).
 line_floor=98

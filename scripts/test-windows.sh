@@ -84,11 +84,10 @@ wait_for_prefix() {
 }
 
 # --- Builds and static checks ----------------------------------------------
-# build_and_check PRESET: builds it and runs its static checks, which need
-# no wine; there must be some.
+# build_and_check PRESET: builds it (or ends the stage) and runs its static
+# checks, which need no wine; there must be some.
 build_and_check() {
-    cmake --preset "$1" >/dev/null
-    cmake --build --preset "$1" -j "$jobs"
+    { cmake --preset "$1" >/dev/null && cmake --build --preset "$1" -j "$jobs"; } || exit 1
     [ "$(ctest --preset "$1" -N -L static | grep -c 'Test #')" -gt 0 ] ||
         { echo "FAIL: $1 has no static checks (python3-pytest missing?)" >&2; return 1; }
     # shellcheck disable=SC2046 # the option and its value are two words

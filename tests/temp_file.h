@@ -9,10 +9,10 @@
 
 #ifdef _WIN32
 #include <process.h>
-#define TAMRIX_TEST_PID _getpid()
+#define TAMRIX_MAP_TEST_PID _getpid()
 #else
 #include <unistd.h>
-#define TAMRIX_TEST_PID getpid()
+#define TAMRIX_MAP_TEST_PID getpid()
 #endif
 
 class TempFile {
@@ -20,7 +20,7 @@ public:
     explicit TempFile(std::string_view bytes) {
         static std::atomic<unsigned> counter{0};
         path_ = (std::filesystem::temp_directory_path() /
-                 ("tamrix_map_test_" + std::to_string(TAMRIX_TEST_PID) + "_" +
+                 ("tamrix_map_test_" + std::to_string(TAMRIX_MAP_TEST_PID) + "_" +
                   std::to_string(counter++) + ".map"))
                     .string();
         std::ofstream out(path_, std::ios::binary);
