@@ -76,10 +76,16 @@ build_wheel() {  # platform tag or tag set, library, its name in the package
     local wheel=$stage/dist/tamrix_map-$version-py3-none-$first.whl
     if [ "$first" != "$1" ]; then
         run_logged "wheel-$1.unpack" /usr/bin/python3 -m wheel unpack --dest "$stage/retag" "$wheel"
-        local info=$stage/retag/tamrix_map-$version/tamrix_map-$version.dist-info
+        # unpack leaves every file 0644: the library's mode as bdist_wheel packed it.
+        chmod --reference="$stage/tamrix_map/$3" "$stage/retag/tamrix_map-$version/tamrix_map/$3"
+        local info=$stage/retag/tamrix_map-$version/tamrix_map-$version.dist-info previous=$first
+        # Each tag after the one before it, so that WHEEL lists them in the set's order.
         for tag in $(tr . ' ' <<<"${1#*.}"); do
-            sed -i "/^Tag: py3-none-$first\$/a Tag: py3-none-$tag" "$info/WHEEL"
+            sed -i "/^Tag: py3-none-$previous\$/a Tag: py3-none-$tag" "$info/WHEEL"
+            previous=$tag
         done
+        # wheel pack names the file with the tags sorted; the mv below gives the set's order.
+        mkdir -p "$stage/retagged"
         run_logged "wheel-$1.pack" /usr/bin/python3 -m wheel pack --dest-dir "$stage/retagged" \
             "$stage/retag/tamrix_map-$version"
         wheel=$(echo "$stage"/retagged/*.whl)
