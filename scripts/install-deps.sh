@@ -16,6 +16,7 @@ packages=(
   mawk pkg-config python3 time g++-multilib            # tools, bench (the 32-bit counts)
   gdb-multiarch elfutils binutils gcc-multilib        # mapdump --format elf read by gdb, eu-elflint, nm, ld
   mypy                                                # the Python module's type hints
+  python3-pytest                                      # scripts/test-packages.sh
   dpkg-dev file lintian zip unzip                      # release packages
   help2man mandoc groff man-db bsdextrautils          # manual pages
   python3-build python3-setuptools python3-wheel python3-venv python3-pip  # wheels
