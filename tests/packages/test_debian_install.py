@@ -4,6 +4,7 @@ and the packages purged again, also when a check fails. These run after
 every other check (conftest.py), the purge last."""
 
 import re
+import subprocess
 import time
 from pathlib import Path
 
@@ -18,10 +19,27 @@ def package_state(package):
     return result.stdout.decode() if result.returncode == 0 else ""
 
 
+def dpkg(log, *arguments):
+    """Runs dpkg to its end, its output in OUT/LOG; an interrupt meanwhile
+    is raised only after it, so that no dpkg is stopped halfway or still
+    holds its lock when the packages are purged. Returns the exit status
+    and the output."""
+    with open(OUT / log, "wb") as output:
+        process = subprocess.Popen(["dpkg", *arguments], stdin=subprocess.DEVNULL, stdout=output,
+                                   stderr=subprocess.STDOUT)
+    interrupt = None
+    while process.returncode is None:
+        try:
+            process.wait()
+        except KeyboardInterrupt as error:
+            interrupt = error
+    if interrupt:
+        raise interrupt
+    return process.returncode, (OUT / log).read_text(errors="replace")
+
+
 def purge():
-    result = run(["dpkg", "--purge", *DEB_PACKAGES], ok=False)
-    (OUT / "dpkg-remove.log").write_bytes(result.stdout + result.stderr)
-    return result
+    return dpkg("dpkg-remove.log", "--purge", *DEB_PACKAGES)
 
 
 @pytest.fixture(scope="module")
@@ -34,8 +52,7 @@ def installed(debs):
             pytest.fail(f"{package} is installed already; this check installs and removes it itself")
     state = {"purged": False, "at": time.monotonic()}
     try:
-        state["install"] = run(["dpkg", "-i", *debs], ok=False)
-        (OUT / "dpkg-install.log").write_bytes(state["install"].stdout + state["install"].stderr)
+        state["install"] = dpkg("dpkg-install.log", "-i", *debs)
         yield state
     finally:
         if not state["purged"]:
@@ -43,8 +60,8 @@ def installed(debs):
 
 
 def test_dpkg_installs_the_packages(installed):
-    install = installed["install"]
-    assert install.returncode == 0, "dpkg -i:\n" + (install.stdout + install.stderr).decode()
+    status, output = installed["install"]
+    assert status == 0, "dpkg -i:\n" + output
 
 
 @pytest.fixture(scope="module")
@@ -94,9 +111,9 @@ def test_man_finds_the_installed_pages(installed):
 
 
 def test_dpkg_purge_leaves_nothing_behind(installed):
-    result = purge()
+    status, output = purge()
     installed["purged"] = True
-    assert result.returncode == 0, "dpkg --purge:\n" + (result.stdout + result.stderr).decode()
+    assert status == 0, "dpkg --purge:\n" + output
     left = {package: state for package in DEB_PACKAGES if (state := package_state(package)) and not state.startswith("un ")}
     assert not left, f"left in these states: {left}"
     assert not Path("/usr/include/tamrix_map.h").exists(), "/usr/include/tamrix_map.h is left behind"

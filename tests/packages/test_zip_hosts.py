@@ -10,7 +10,7 @@ import pytest
 
 from commands import assert_same_output, run
 from package_paths import ROOT, ZIP_PLATFORMS
-from zip_hosts import CONSUMERS, build_hosts, programs, run_in_wine
+from zip_hosts import CONSUMERS, PROGRAMS, build_hosts, programs, run_in_wine
 
 LAUNCHERS = {"win64": "wine64", "win32": "wine"}
 
@@ -76,8 +76,7 @@ def test_mingw_host_through_pkg_config(hosts):
     hosts.built("host-pkg-config")
 
 
-@pytest.mark.parametrize("name", ["host-mingw", "msvc-host", "host-pkg-config", "consumer-mingw",
-                                  "consumer-msvc", "mapdump"])
+@pytest.mark.parametrize("name", PROGRAMS)
 def test_program_under_wine_prints_what_linux_prints(request, hosts, wine_outputs, name):
     assert name in wine_outputs, f"{name} was not built"
     status, output = wine_outputs[name]

@@ -77,6 +77,9 @@ def build_hosts(platform):
     return hosts
 
 
+PROGRAMS = ("host-mingw", "msvc-host", "host-pkg-config", "consumer-mingw", "consumer-msvc", "mapdump")
+
+
 def programs(hosts):
     """The zip's programs, their arguments and the Linux output each must equal."""
     return {"host-mingw": ([hosts.work / "host-mingw.exe", SAMPLE], "host"),
