@@ -15,7 +15,8 @@ packages=(
   clang libclang-rt-14-dev valgrind gcovr              # hardening
   mawk pkg-config python3 time g++-multilib            # tools, bench (the 32-bit counts)
   gdb-multiarch elfutils binutils gcc-multilib        # mapdump --format elf read by gdb, eu-elflint, nm, ld
-  mypy python3-pytest                                 # the Python module's type hints; the checks written with pytest
+  mypy                                                # the Python module's type hints
+  python3-pytest                                      # the checks written with pytest
   dpkg-dev file lintian zip unzip                      # release packages
   help2man mandoc groff man-db bsdextrautils          # manual pages
   python3-build python3-setuptools python3-wheel python3-venv python3-pip  # wheels

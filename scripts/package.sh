@@ -3,10 +3,13 @@
 #   tamrix_map-VERSION-win32.zip, tamrix_map-VERSION-win64.zip
 #   libtamrix-map1_VERSION_ARCH.deb, libtamrix-map-dev_..., tamrix-map-tools_...
 #   tamrix_map-VERSION-Linux-x86_64.tar.gz (the installed tree, relocatable)
-#   tamrix_map-VERSION-py3-none-PLATFORM.whl, for manylinux_2_X_x86_64 (X
-#     read from the library by scripts/manylinux-tag.py), win32 and
-#     win_amd64: the Python package with that platform's library
-# and prints what it made. scripts/test-packages.sh checks them.
+#   tamrix_map-VERSION-py3-none-PLATFORM.whl, for the manylinux tag set
+#     scripts/manylinux-tag.py reads from the library (now
+#     manylinux_2_17_x86_64.manylinux2014_x86_64), win32 and win_amd64:
+#     the Python package with that platform's library
+# and prints what it made. scripts/test-packages.sh checks them. The
+# builds are CMakePresets.json's release-linux, release-win32 and
+# release-win64, in build/package/<preset>.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
@@ -32,28 +35,32 @@ run_logged() {
     fi
 }
 
-# The release builds: optimized like the tested ones, no tests, no bench.
-release_options=(-DCMAKE_BUILD_TYPE=RelWithDebInfo -DTAMRIX_MAP_WARNINGS_AS_ERRORS=ON
-                 -DTAMRIX_MAP_BUILD_TESTS=OFF -DTAMRIX_MAP_BUILD_BENCH=OFF)
+# A release preset configured and built, its logs named after it.
+build_preset() {  # preset, then the environment of its first configure
+    local preset=$1
+    shift
+    run_logged "$preset.configure" env "$@" cmake --preset "$preset"
+    run_logged "$preset.build" cmake --build --preset "$preset" -j "$jobs"
+}
 
 echo "== Linux: Debian packages, tar.gz and wheel"
 # Debian's hardening flags, as a Debian package build would use them, all
-# of them (immediate binding too).
+# of them (immediate binding too), CPPFLAGS folded into the compilers'
+# flags; CMake takes CFLAGS, CXXFLAGS and LDFLAGS (for the shared library
+# and the programs) from the environment of the first configure.
 export DEB_BUILD_MAINT_OPTIONS=hardening=+all
-cflags="$(dpkg-buildflags --get CPPFLAGS) $(dpkg-buildflags --get CFLAGS)"
-cxxflags="$(dpkg-buildflags --get CPPFLAGS) $(dpkg-buildflags --get CXXFLAGS)"
-ldflags=$(dpkg-buildflags --get LDFLAGS)
-run_logged linux.configure cmake -S . -B "$out/linux" "${release_options[@]}" \
-    -DCMAKE_INSTALL_PREFIX=/usr "-DCMAKE_C_FLAGS=$cflags" "-DCMAKE_CXX_FLAGS=$cxxflags" \
-    "-DCMAKE_SHARED_LINKER_FLAGS=$ldflags" "-DCMAKE_EXE_LINKER_FLAGS=$ldflags"
-run_logged linux.build cmake --build "$out/linux" -j "$jobs"
-run_logged linux.cpack cpack --config "$out/linux/CPackConfig.cmake" -G "DEB;TGZ" -B "$root/$out/linux/cpack"
-mv "$out"/linux/cpack/*.deb "$out"/linux/cpack/*.tar.gz "$dist/"
+linux=$out/release-linux
+build_preset release-linux \
+    "CFLAGS=$(dpkg-buildflags --get CPPFLAGS) $(dpkg-buildflags --get CFLAGS)" \
+    "CXXFLAGS=$(dpkg-buildflags --get CPPFLAGS) $(dpkg-buildflags --get CXXFLAGS)" \
+    "LDFLAGS=$(dpkg-buildflags --get LDFLAGS)"
+run_logged linux.cpack cpack --config "$linux/CPackConfig.cmake" -G "DEB;TGZ" -B "$root/$linux/cpack"
+mv "$linux"/cpack/*.deb "$linux"/cpack/*.tar.gz "$dist/"
 # The manual pages as plain text, with CR LF, for the Windows folders.
 mkdir -p "$out/man-text"
 for page in mapdump.1 tamrix_map.3; do
-    [ -f "$out/linux/man/$page" ] || { echo "FAILED: the Linux build made no $page" >&2; exit 1; }
-    mandoc -T ascii "$out/linux/man/$page" | col -bx | sed 's/$/\r/' >"$out/man-text/${page%.*}.txt"
+    [ -f "$linux/man/$page" ] || { echo "FAILED: the Linux build made no $page" >&2; exit 1; }
+    mandoc -T ascii "$linux/man/$page" | col -bx | sed 's/$/\r/' >"$out/man-text/${page%.*}.txt"
 done
 
 # A wheel of python/ for one platform, that platform's library beside the
@@ -76,17 +83,23 @@ build_wheel() {  # platform tag or tag set, library, its name in the package
     local wheel=$stage/dist/tamrix_map-$version-py3-none-$first.whl
     if [ "$first" != "$1" ]; then
         run_logged "wheel-$1.unpack" /usr/bin/python3 -m wheel unpack --dest "$stage/retag" "$wheel"
-        local info=$stage/retag/tamrix_map-$version/tamrix_map-$version.dist-info
+        # unpack leaves every file 0644: the library's mode as bdist_wheel packed it.
+        chmod --reference="$stage/tamrix_map/$3" "$stage/retag/tamrix_map-$version/tamrix_map/$3"
+        local info=$stage/retag/tamrix_map-$version/tamrix_map-$version.dist-info previous=$first
+        # Each tag after the one before it, so that WHEEL lists them in the set's order.
         for tag in $(tr . ' ' <<<"${1#*.}"); do
-            sed -i "/^Tag: py3-none-$first\$/a Tag: py3-none-$tag" "$info/WHEEL"
+            sed -i "/^Tag: py3-none-$previous\$/a Tag: py3-none-$tag" "$info/WHEEL"
+            previous=$tag
         done
+        # wheel pack names the file with the tags sorted; the mv below gives the set's order.
+        mkdir -p "$stage/retagged"
         run_logged "wheel-$1.pack" /usr/bin/python3 -m wheel pack --dest-dir "$stage/retagged" \
             "$stage/retag/tamrix_map-$version"
         wheel=$(echo "$stage"/retagged/*.whl)
     fi
     mv "$wheel" "$dist/tamrix_map-$version-py3-none-$1.whl"
 }
-strip --strip-unneeded -o "$out/libtamrix_map.so.1" "$out/linux/libtamrix_map.so.$version"
+strip --strip-unneeded -o "$out/libtamrix_map.so.1" "$linux/libtamrix_map.so.$version"
 # The Linux wheel's tag says which systems it runs on: the glibc its
 # library's symbols need, checked to need nothing else a manylinux system
 # may lack.
@@ -105,11 +118,8 @@ for target in i686:win32 x86_64:win64; do
     arch=${target%%:*} platform=${target#*:}
     name=tamrix_map-$version-$platform
     echo "== Windows $arch: $name.zip and wheel"
-    build=$out/mingw-$arch
-    run_logged "$platform.configure" cmake -S . -B "$build" "${release_options[@]}" \
-        -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-$arch.cmake
-    run_logged "$platform.build" cmake --build "$build" -j "$jobs"
-    run_logged "$platform.install" cmake --install "$build" --prefix "$out/install-$platform" --strip
+    build_preset "release-$platform"
+    run_logged "$platform.install" cmake --install "$out/release-$platform" --prefix "$out/install-$platform" --strip
     folder=$out/zip-$platform/$name
     for file in "${windows_files[@]}"; do
         if [ ! -f "$out/install-$platform/$file" ]; then
