@@ -26,8 +26,10 @@ if [ $# -ne 0 ]; then
     exit 2
 fi
 started=$SECONDS
+source scripts/results.sh
 
-/usr/bin/python3 -m pytest -v tests/packages
+# shellcheck disable=SC2046 # the option is one word or none
+/usr/bin/python3 -m pytest -v tests/packages $(pytest_results packages)
 status=$?
 echo "note: the win32 and win_amd64 wheels are checked from their contents, not imported: no Windows Python on this machine (Debian packages none, python.org and PyPI are out of reach)"
 if [ "$status" -ne 0 ]; then
