@@ -48,8 +48,7 @@
 
 #if TAMRIX_MAP_TARGET_SSE2
 #include <emmintrin.h>
-#endif
-#if TAMRIX_MAP_TARGET_SSE2
+
 #include "avx2_long_runs.h"  // declared for sse2 too, where TAMRIX_MAP_TARGET_AVX2 rules the calls out
 #endif
 

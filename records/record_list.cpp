@@ -26,15 +26,6 @@ std::int32_t count = 0;
 
 }  // namespace
 
-int AddRecord(const char *name, std::uint32_t value) { return add_record(name, std::strlen(name), value); }
-
-int add_record(const char *name, std::size_t length, std::uint32_t value) {
-    char *copy = append_record(length, value);
-    if (!copy) return -1;
-    std::memcpy(copy, name, length);
-    return 0;
-}
-
 namespace {
 
 // Puts the node, with its name's storage, at the tail.
@@ -80,6 +71,15 @@ char *append_record(std::size_t length, std::uint32_t value) {
     append(reinterpret_cast<MapRecord *>(at), copy, length, value);
     return copy;
 }
+
+int add_record(const char *name, std::size_t length, std::uint32_t value) {
+    char *copy = append_record(length, value);
+    if (!copy) return -1;
+    std::memcpy(copy, name, length);
+    return 0;
+}
+
+int AddRecord(const char *name, std::uint32_t value) { return add_record(name, std::strlen(name), value); }
 
 std::int32_t record_count() { return count; }
 
