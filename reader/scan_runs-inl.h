@@ -64,7 +64,6 @@ inline const char *skip_blanks(const char *p) {
     return p;
 }
 
-
 // The address whose run begins at p: one to four hex digits and an H,
 // either case, with no word character behind. Returns the end of the run,
 // or nullptr when the run is no address; `value` is written only for an
